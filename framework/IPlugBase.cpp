@@ -1,0 +1,331 @@
+#include "framework/IPlugBase.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "framework/Text.h"
+#include "graphics/IGraphics.h"
+
+using quarv::CopyText;
+
+IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+                     const char* productName, const char* makerName, int32_t version,
+                     int32_t uniqueId, int32_t makerId, int latency, int midiMode, bool doesChunks,
+                     bool isInstrument, int apiCode)
+    : mIsInstrument(isInstrument),
+      mLatency(latency),
+      mUniqueID(uniqueId),
+      mMakerID(makerId),
+      mVersion(version),
+      mAPI(apiCode),
+      mDoesChunks(doesChunks),
+      mMidiMode(midiMode) {
+  for (int i = 0; i < nParams; ++i) mParams.push_back(std::make_unique<IParameter>());
+  for (int i = 0; i < nPresets; ++i) {
+    auto slot = std::make_unique<PresetSlot>();
+    quarv::FormatC(slot->name, sizeof slot->name, "- %d -", i + 1);
+    mPresets.push_back(std::move(slot));
+  }
+  CopyText(mEffectName, sizeof mEffectName, effectName);
+  CopyText(mProductName, sizeof mProductName, productName);
+  CopyText(mMakerName, sizeof mMakerName, makerName);
+
+  // "1-1 2-2": pairs of input-output counts separated by spaces.
+  int maxIn = 0, maxOut = 0;
+  const char* p = channelIOStr;
+  while (p && *p) {
+    ChannelIOConfig c;
+    c.nIn = static_cast<int32_t>(strtol(p, nullptr, 10));
+    const char* dash = strchr(p, '-');
+    const char* space = strchr(p, ' ');
+    if (dash && (!space || dash < space)) c.nOut = static_cast<int32_t>(strtol(dash + 1, nullptr, 10));
+    mChannelIO.push_back(c);
+    maxIn = std::max(maxIn, static_cast<int>(c.nIn));
+    maxOut = std::max(maxOut, static_cast<int>(c.nOut));
+    p = space ? space + 1 : nullptr;
+  }
+  mInputPtrs.assign(static_cast<size_t>(maxIn), nullptr);
+  mOutputPtrs.assign(static_cast<size_t>(maxOut), nullptr);
+  mInChannels.resize(static_cast<size_t>(maxIn));
+  mOutChannels.resize(static_cast<size_t>(maxOut));
+  for (int i = 0; i < maxIn; ++i) mInChannels[static_cast<size_t>(i)].dest = &mInputPtrs[static_cast<size_t>(i)];
+  for (int i = 0; i < maxOut; ++i) mOutChannels[static_cast<size_t>(i)].dest = &mOutputPtrs[static_cast<size_t>(i)];
+}
+
+IPlugBase::~IPlugBase() {
+  delete mGraphics;
+  mGraphics = nullptr;
+  while (!mParams.empty()) mParams.pop_back();
+  while (!mPresets.empty()) mPresets.pop_back();
+}
+
+void IPlugBase::ResetEngine() { Lock lock(mMutex); }
+
+void IPlugBase::ParamChanged(int) {}
+
+void IPlugBase::ParamChangedByHost(int idx) {
+  Lock lock(mMutex);
+  ParamChanged(idx);
+}
+
+void IPlugBase::ProcessBlock(double** inputs, double** outputs, int nFrames) {
+  const int nIn = NInChannels(), nOut = NOutChannels();
+  const int through = std::min(nIn, nOut);
+  for (int c = 0; c < nOut; ++c) {
+    if (!outputs[c]) continue;
+    if (c < through && inputs[c]) {
+      if (outputs[c] != inputs[c]) memmove(outputs[c], inputs[c], sizeof(double) * static_cast<size_t>(nFrames));
+    } else {
+      memset(outputs[c], 0, sizeof(double) * static_cast<size_t>(nFrames));
+    }
+  }
+}
+
+// ---- Parameters ----
+
+void IPlugBase::SetParameterFromHost(int idx, double normalizedValue) {
+  Lock lock(mMutex);
+  IParameter* param = GetParam(idx);
+  if (!param || !std::isfinite(normalizedValue)) return;
+  if (mGraphics) mGraphics->SetParameterFromPlug(idx, normalizedValue, true);
+  param->SetFromNormalized(normalizedValue);
+  ParamChangedByHost(idx);
+}
+
+void IPlugBase::SetParameterFromEditor(int idx, double normalizedValue) {
+  Lock lock(mMutex);
+  IParameter* param = GetParam(idx);
+  if (!param || !std::isfinite(normalizedValue)) return;
+  param->SetFromNormalized(normalizedValue);
+  InformHostOfParamValue(idx, normalizedValue);
+  ParamChanged(idx);
+}
+
+bool IPlugBase::SetParameterFromText(int idx, const char* text) {
+  Lock lock(mMutex);
+  IParameter* param = GetParam(idx);
+  if (!param) return false;
+  const double value = param->ParseDisplay(text);
+  if (mGraphics) mGraphics->SetParameterFromPlug(idx, value, false);
+  param->Set(param->Clamp(value));
+  ParamChanged(idx);
+  return true;
+}
+
+bool IPlugBase::SetParameterPlain(int idx, double value) {
+  Lock lock(mMutex);
+  IParameter* param = GetParam(idx);
+  if (!param || !std::isfinite(value)) return false;
+  param->Set(param->Clamp(value));
+  ParamChanged(idx);
+  return true;
+}
+
+void IPlugBase::PushParamsToEditor() {
+  Lock lock(mMutex);
+  if (!mGraphics) return;
+  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+}
+
+void IPlugBase::NotifyAllParamsChanged() {
+  Lock lock(mMutex);
+  for (int i = 0; i < NParams(); ++i) ParamChanged(i);
+}
+
+void IPlugBase::EndParamEditLater(int idx) {
+  Lock lock(mMutex);
+  if (mGraphics) {
+    mPendingEdit = idx;
+    mGraphics->SetParamChangeTimer(std::max(1, mGraphics->FrameRate() / 2));
+  } else {
+    EndParamEdit(idx);
+  }
+}
+
+void IPlugBase::FlushPendingEdit() {
+  Lock lock(mMutex);
+  if (mGraphics) mGraphics->CancelParamChangeTimer();
+  if (mPendingEdit >= 0) {
+    const int idx = mPendingEdit;
+    mPendingEdit = -1;
+    EndParamEdit(idx);
+  }
+}
+
+void IPlugBase::AttachGraphics(IGraphics* graphics) {
+  if (!graphics) return;
+  Lock lock(mMutex);
+  for (int i = 0; i < NParams(); ++i) graphics->SetParameterFromPlug(i, GetParam(i)->Normalized(), true);
+  graphics->PrepareDrawBitmap();
+  mGraphics = graphics;
+}
+
+// ---- Identity and host ----
+
+int32_t IPlugBase::GetVersion(bool decimal) const {
+  if (!decimal) return mVersion;
+  const int32_t major = (mVersion >> 16) & 0xffff, minor = (mVersion >> 8) & 0xff, fix = mVersion & 0xff;
+  return major * 10000 + minor * 100 + fix;
+}
+
+void IPlugBase::GetVersionStr(char* out, size_t size) const {
+  quarv::FormatC(out, size, "v%d.%02d", (mVersion >> 16) & 0xffff, (mVersion >> 8) & 0xff);
+}
+
+HostId IPlugBase::LookUpHost(const char* name) {
+  // Order matters: the first word found decides.
+  static const struct {
+    const char* word;
+    HostId id;
+  } kHosts[] = {
+      {"brainwaveproducer", 29}, {"cubase", 3},     {"reaper", 1},      {"nuendo", 4},
+      {"cakewalk", 5},           {"samplitude", 8}, {"fruity", 7},      {"live", 9},
+      {"melodyne", 12},          {"vstmanlib", 13}, {"aulab", 14},      {"forte", 15},
+      {"chainer", 16},           {"audition", 17},  {"orion", 18},      {"sawstudio", 20},
+      {"logic", 21},             {"digital", 22},   {"audiomulch", 23}, {"presonus", 24},
+      {"acoustica", 25},         {"garageband", 26}, {"ardour", 27},    {"wavelab", 28},
+      {"gold", 30},
+  };
+  if (!name) return 0;
+  char lower[256];
+  size_t n = 0;
+  for (; n < sizeof lower - 1 && name[n]; ++n) lower[n] = static_cast<char>(tolower(static_cast<unsigned char>(name[n])));
+  lower[n] = '\0';
+  for (const auto& h : kHosts) {
+    if (strstr(lower, h.word)) return h.id;
+  }
+  return 0;
+}
+
+void IPlugBase::SetHost(const char* name, int32_t version) {
+  Lock lock(mMutex);
+  mHost = LookUpHost(name);
+  mHostVersion = version;
+}
+
+// ---- Channels and buffers ----
+
+bool IPlugBase::IsLegalIO(int nIn, int nOut) const {
+  for (const ChannelIOConfig& c : mChannelIO) {
+    if ((nIn < 0 || nIn == c.nIn) && (nOut < 0 || nOut == c.nOut)) return true;
+  }
+  return false;
+}
+
+void IPlugBase::SetBlockSize(int nFrames) {
+  Lock lock(mMutex);
+  if (nFrames < 0) nFrames = 0;
+  if (nFrames == mBlockSize) return;
+  for (InChannel& c : mInChannels) c.scratch.assign(static_cast<size_t>(nFrames), 0.0);
+  for (OutChannel& c : mOutChannels) c.scratch.assign(static_cast<size_t>(nFrames), 0.0);
+  mBlockSize = nFrames;
+  // Unconnected inputs read their (new) scratch buffers.
+  for (InChannel& c : mInChannels) {
+    if (!c.connected) *c.dest = c.scratch.data();
+  }
+  for (OutChannel& c : mOutChannels) {
+    if (!c.connected) *c.dest = c.scratch.data();
+  }
+}
+
+void IPlugBase::ConnectInputs(int first, int count, bool connected) {
+  Lock lock(mMutex);
+  for (int i = std::max(first, 0); i < first + count && i < NInChannels(); ++i) {
+    InChannel& c = mInChannels[static_cast<size_t>(i)];
+    c.connected = connected;
+    if (!connected) *c.dest = c.scratch.data();
+  }
+}
+
+void IPlugBase::ConnectOutputs(int first, int count, bool connected) {
+  Lock lock(mMutex);
+  for (int i = std::max(first, 0); i < first + count && i < NOutChannels(); ++i) {
+    OutChannel& c = mOutChannels[static_cast<size_t>(i)];
+    c.connected = connected;
+    if (!connected) {
+      *c.dest = c.scratch.data();
+      c.hostFloat = nullptr;
+    }
+  }
+}
+
+bool IPlugBase::IsInChannelConnected(int ch) const {
+  return ch >= 0 && ch < NInChannels() && mInChannels[static_cast<size_t>(ch)].connected;
+}
+
+bool IPlugBase::IsOutChannelConnected(int ch) const {
+  return ch >= 0 && ch < NOutChannels() && mOutChannels[static_cast<size_t>(ch)].connected;
+}
+
+void IPlugBase::AttachInputBuffers(int first, int count, double** buffers) {
+  int k = 0;
+  for (int i = std::max(first, 0); i < NInChannels() && k < count; ++i) {
+    InChannel& c = mInChannels[static_cast<size_t>(i)];
+    if (c.connected) *c.dest = buffers[k++];
+  }
+}
+
+void IPlugBase::AttachInputBuffers(int first, int count, float** buffers, int nFrames) {
+  int k = 0;
+  for (int i = std::max(first, 0); i < NInChannels() && k < count; ++i) {
+    InChannel& c = mInChannels[static_cast<size_t>(i)];
+    if (!c.connected) continue;
+    const float* src = buffers[k++];
+    const int n = std::min(nFrames, static_cast<int>(c.scratch.size()));
+    for (int f = 0; f < n; ++f) c.scratch[static_cast<size_t>(f)] = src[f];
+    *c.dest = c.scratch.data();
+  }
+}
+
+void IPlugBase::AttachOutputBuffers(int first, int count, double** buffers) {
+  int k = 0;
+  for (int i = std::max(first, 0); i < NOutChannels() && k < count; ++i) {
+    OutChannel& c = mOutChannels[static_cast<size_t>(i)];
+    if (!c.connected) continue;
+    *c.dest = buffers[k++];
+    c.hostFloat = nullptr;
+  }
+}
+
+void IPlugBase::AttachOutputBuffers(int first, int count, float** buffers) {
+  int k = 0;
+  for (int i = std::max(first, 0); i < NOutChannels() && k < count; ++i) {
+    OutChannel& c = mOutChannels[static_cast<size_t>(i)];
+    if (!c.connected) continue;
+    c.hostFloat = buffers[k++];
+    *c.dest = c.scratch.data();
+  }
+}
+
+void IPlugBase::CallProcessBlock(int nFrames) {
+  if (mProcessingReady) ProcessBlock(mInputPtrs.data(), mOutputPtrs.data(), nFrames);
+}
+
+void IPlugBase::ConvertOutputs(int nFrames, bool accumulate) {
+  for (OutChannel& c : mOutChannels) {
+    if (!c.connected || !c.hostFloat) continue;
+    const int n = std::min(nFrames, static_cast<int>(c.scratch.size()));
+    const double* src = c.scratch.data();
+    if (accumulate) {
+      for (int f = 0; f < n; ++f) c.hostFloat[f] += static_cast<float>(src[f]);
+    } else {
+      for (int f = 0; f < n; ++f) c.hostFloat[f] = static_cast<float>(src[f]);
+    }
+  }
+}
+
+void IPlugBase::ProcessBuffers(double, int nFrames) { CallProcessBlock(nFrames); }
+
+void IPlugBase::ProcessBuffers(float, int nFrames) {
+  CallProcessBlock(nFrames);
+  ConvertOutputs(nFrames, false);
+}
+
+void IPlugBase::ProcessBuffersAccumulating(float, int nFrames) {
+  CallProcessBlock(nFrames);
+  ConvertOutputs(nFrames, true);
+}

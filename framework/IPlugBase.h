@@ -1,0 +1,221 @@
+// The format-independent heart of a plug-in object: parameters, presets,
+// channel configuration and per-channel buffers, saved state, host identity
+// and the one recursive lock that serialises every entry from the host and
+// the editor. A format binding derives from it and the plug-in from that.
+//
+// Threads: the audio thread calls the processing entries, the user-interface
+// thread everything else; every operation that touches shared fields takes
+// the plug-in lock, which is recursive so that virtual operations called under
+// it may take it again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "framework/IParameter.h"
+#include "framework/StateChunk.h"
+
+class IGraphics;
+
+using HostId = int32_t;
+
+struct ChannelIOConfig {
+  int32_t nIn = 0;
+  int32_t nOut = 0;
+};
+
+struct PresetSlot {
+  static constexpr int kNameSize = 256;
+  bool initialized = false;
+  char name[kNameSize] = {};
+  StateChunk chunk;
+};
+
+class IPlugBase {
+public:
+  static constexpr int kNameSize = 128;
+  using Lock = std::lock_guard<std::recursive_mutex>;
+
+  IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+            const char* productName, const char* makerName, int32_t version, int32_t uniqueId,
+            int32_t makerId, int latency, int midiMode, bool doesChunks, bool isInstrument,
+            int apiCode);
+  virtual ~IPlugBase();
+
+  IPlugBase(const IPlugBase&) = delete;
+  IPlugBase& operator=(const IPlugBase&) = delete;
+
+  // ---- Operations the plug-in and the bindings override ----
+  virtual void ResetEngine();
+  virtual void ParamChanged(int idx);
+  virtual void ParamChangedByHost(int idx);
+  // Audio thread, under the lock. The default copies the first
+  // min(inputs, outputs) channels through and zero-fills the rest.
+  virtual void ProcessBlock(double** inputs, double** outputs, int nFrames);
+  virtual void EditorOpened() {}
+  virtual void EditorClosed() {}
+  virtual void HostClosing() {}
+  virtual void Activate(bool) {}
+  virtual bool SaveState(StateChunk* chunk) { return SaveParams(chunk); }
+  virtual int LoadState(const StateChunk* chunk, int pos) { return LoadParams(chunk, pos); }
+  virtual void ParamHovered(int) {}
+  virtual void StateVersionLoaded(int) {}
+  virtual bool AcceptParamOnLoad(int, int) { return true; }
+  virtual void EditorResized() {}
+  virtual int GetAPI() const { return mAPI; }
+
+  // Host-facing operations each binding provides.
+  virtual void BeginParamEdit(int idx) = 0;
+  virtual void BeginParamEditOnce(int) {}
+  virtual void InformHostOfParamValue(int idx, double normalizedValue) = 0;
+  virtual void EndParamEdit(int idx) = 0;
+  virtual void InformHostOfPresetChange() = 0;
+  // Song position in samples, rounded; 0 when the host gives none.
+  virtual int32_t GetSamplePos() = 0;
+  virtual double GetTempo() = 0;
+  virtual void GetTimeSig(int* numerator, int* denominator) = 0;
+  // 0 stopped, 1 playing, 2 recording without playing.
+  virtual int GetTransportState() = 0;
+  virtual HostId GetHost() { return mHost; }
+  virtual void ResizeEditor() = 0;
+  virtual void HostSpecificInit() {}
+  virtual void AttachGraphics(IGraphics* graphics);
+  virtual void SetBlockSize(int nFrames);
+  virtual void SetLatency(int samples) { mLatency = samples; }
+
+  // ---- Parameters ----
+  int NParams() const { return static_cast<int>(mParams.size()); }
+  IParameter* GetParam(int idx) const {
+    return idx >= 0 && idx < NParams() ? mParams[static_cast<size_t>(idx)].get() : nullptr;
+  }
+  // The three paths that change a parameter value.
+  void SetParameterFromHost(int idx, double normalizedValue);
+  void SetParameterFromEditor(int idx, double normalizedValue);
+  // Returns false (and changes nothing) for a bad index.
+  bool SetParameterFromText(int idx, const char* text);
+  // Stores value clamped into range and applies it. A non-finite value is
+  // refused: the parameter keeps its value and false is returned.
+  bool SetParameterPlain(int idx, double value);
+  void PushParamsToEditor();
+  void NotifyAllParamsChanged();
+
+  // Edit gestures.
+  void EndParamEditLater(int idx);
+  void FlushPendingEdit();
+  int PendingEdit() const { return mPendingEdit; }
+
+  // ---- Presets and saved state ----
+  int NPresets() const { return static_cast<int>(mPresets.size()); }
+  int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
+  const char* GetPresetName(int idx) const;
+  const PresetSlot* GetPreset(int idx) const {
+    return idx >= 0 && idx < NPresets() ? mPresets[static_cast<size_t>(idx)].get() : nullptr;
+  }
+  bool RecallPreset(int idx);
+  void StoreCurrentPreset(const char* name = nullptr);
+  void NameDefaultPresets(const char* name, int count);
+  void DefinePreset(const char* name, std::initializer_list<double> values);
+  void NextUserPresetName(char* out, size_t size) const;
+  void EnsureOnePreset();
+  bool SaveParams(StateChunk* chunk);
+  int LoadParams(const StateChunk* chunk, int pos);
+
+  // ---- Identity and host ----
+  int32_t GetVersion(bool decimal) const;
+  void GetVersionStr(char* out, size_t size) const;
+  const char* GetEffectName() const { return mEffectName; }
+  const char* GetProductName() const { return mProductName; }
+  const char* GetMakerName() const { return mMakerName; }
+  int32_t GetUniqueID() const { return mUniqueID; }
+  int32_t GetMakerID() const { return mMakerID; }
+  int GetLatency() const { return mLatency; }
+  bool DoesChunks() const { return mDoesChunks; }
+  bool IsInstrument() const { return mIsInstrument; }
+  int MidiMode() const { return mMidiMode; }
+  static HostId LookUpHost(const char* name);
+  void SetHost(const char* name, int32_t version);
+  int32_t GetHostVersion() const { return mHostVersion; }
+
+  double GetSampleRate() const { return mSampleRate; }
+  void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
+  int GetBlockSize() const { return mBlockSize; }
+  bool IsReadyForProcessing() const { return mProcessingReady; }
+  bool IsBypassed() const { return mBypassed; }
+  void SetBypassed(bool b) { mBypassed = b; }
+  IGraphics* GetGUI() const { return mGraphics; }
+
+  // ---- Channels ----
+  int NInChannels() const { return static_cast<int>(mInChannels.size()); }
+  int NOutChannels() const { return static_cast<int>(mOutChannels.size()); }
+  const std::vector<ChannelIOConfig>& ChannelConfigs() const { return mChannelIO; }
+  bool IsLegalIO(int nIn, int nOut) const;
+  void ConnectInputs(int first, int count, bool connected);
+  void ConnectOutputs(int first, int count, bool connected);
+  bool IsInChannelConnected(int ch) const;
+  bool IsOutChannelConnected(int ch) const;
+
+  // Per-block buffer attachment and processing (audio thread, lock held by
+  // the caller). The k-th host buffer goes to the k-th connected channel from
+  // `first` on. nFrames must not exceed the block size: bindings slice longer
+  // calls.
+  void AttachInputBuffers(int first, int count, double** buffers);
+  void AttachInputBuffers(int first, int count, float** buffers, int nFrames);
+  void AttachOutputBuffers(int first, int count, double** buffers);
+  void AttachOutputBuffers(int first, int count, float** buffers);
+  void ProcessBuffers(double, int nFrames);
+  void ProcessBuffers(float, int nFrames);
+  void ProcessBuffersAccumulating(float, int nFrames);
+
+  std::recursive_mutex& Mutex() { return mMutex; }
+
+protected:
+  void SetProcessingReady() { mProcessingReady = true; }
+  void SetAPI(int api) { mAPI = api; }
+
+private:
+  struct InChannel {
+    bool connected = false;
+    double** dest = nullptr;
+    std::vector<double> scratch;
+  };
+  struct OutChannel {
+    bool connected = false;
+    double** dest = nullptr;
+    float* hostFloat = nullptr;
+    std::vector<double> scratch;
+  };
+
+  void CallProcessBlock(int nFrames);
+  void ConvertOutputs(int nFrames, bool accumulate);
+
+  std::vector<ChannelIOConfig> mChannelIO;
+  std::vector<std::unique_ptr<IParameter>> mParams;
+  std::vector<std::unique_ptr<PresetSlot>> mPresets;
+  int mCurrentPresetIdx = 0;
+  int mPendingEdit = -1;
+  std::recursive_mutex mMutex;
+  bool mProcessingReady = false;
+  bool mIsInstrument;
+  bool mBypassed = false;
+  double mSampleRate = 44100.0;
+  int mLatency;
+  char mEffectName[kNameSize] = {};
+  char mProductName[kNameSize] = {};
+  char mMakerName[kNameSize] = {};
+  int32_t mUniqueID;
+  int32_t mMakerID;
+  int32_t mVersion;
+  HostId mHost = -1;
+  int mAPI;
+  int32_t mHostVersion = 0;
+  bool mDoesChunks;
+  int mMidiMode;
+  int mBlockSize = 0;
+  IGraphics* mGraphics = nullptr;
+  std::vector<double*> mInputPtrs;
+  std::vector<double*> mOutputPtrs;
+  std::vector<InChannel> mInChannels;
+  std::vector<OutChannel> mOutChannels;
+};

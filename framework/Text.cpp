@@ -1,0 +1,59 @@
+#include "framework/Text.h"
+
+#include <locale.h>
+#include <time.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace quarv {
+namespace {
+
+locale_t CLocale() {
+  static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return loc;
+}
+
+std::atomic<ClockSource> gClockSource{nullptr};
+
+}  // namespace
+
+int FormatC(char* out, size_t size, const char* fmt, ...) {
+  const locale_t previous = uselocale(CLocale());
+  va_list args;
+  va_start(args, fmt);
+  const int n = vsnprintf(out, size, fmt, args);
+  va_end(args);
+  uselocale(previous);
+  return n;
+}
+
+double ParseDoubleC(const char* text) {
+  if (!text) return 0.0;
+  const double v = strtod_l(text, nullptr, CLocale());
+  return std::isfinite(v) ? v : 0.0;
+}
+
+void CopyText(char* dst, size_t size, const char* src) {
+  if (size == 0) return;
+  if (!src) src = "";
+  size_t n = strnlen(src, size - 1);
+  memcpy(dst, src, n);
+  dst[n] = '\0';
+}
+
+uint32_t ClockMs() {
+  if (ClockSource source = gClockSource.load(std::memory_order_relaxed)) return source();
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                               static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+}
+
+void SetClockSourceForTesting(ClockSource source) { gClockSource.store(source); }
+
+}  // namespace quarv
