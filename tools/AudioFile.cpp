@@ -1,0 +1,299 @@
+#include "tools/AudioFile.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace quarv::render {
+namespace {
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+std::string SystemError(int err) { return std::strerror(err); }
+
+// libsndfile's messages end with a full stop; ours are embedded in a line.
+std::string SfMessage(SNDFILE* file) {
+  std::string m = sf_strerror(file);
+  while (!m.empty() && (m.back() == '.' || m.back() == ' ' || m.back() == '\n')) m.pop_back();
+  return m;
+}
+
+// The temporary file being written, removed when the process is interrupted
+// so that an aborted run leaves nothing behind. Only one output is written at
+// a time.
+char gPendingTemp[4096];
+volatile std::sig_atomic_t gHasPendingTemp = 0;
+
+extern "C" void RemovePendingTempAndDie(int sig) {
+  if (gHasPendingTemp) unlink(gPendingTemp);
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+void SetPendingTemp(const std::string& path) {
+  static std::atomic<bool> handlersInstalled{false};
+  if (!handlersInstalled.exchange(true)) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, RemovePendingTempAndDie);
+  }
+  gHasPendingTemp = 0;
+  if (path.size() >= sizeof gPendingTemp) return;
+  std::memcpy(gPendingTemp, path.c_str(), path.size() + 1);
+  gHasPendingTemp = 1;
+}
+
+void ClearPendingTemp() { gHasPendingTemp = 0; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- reading
+
+AudioReader::~AudioReader() {
+  if (mFile) sf_close(mFile);
+}
+
+bool AudioReader::Open(const std::string& path, std::string* error) {
+  mPath = path;
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) {
+    *error = Quoted(path) + " is a directory, not an audio file";
+    return false;
+  }
+  // Opening the descriptor ourselves gives the system's own reason for a
+  // missing or unreadable file.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot open " + Quoted(path) + ": " + SystemError(errno);
+    return false;
+  }
+  SF_INFO info{};
+  mFile = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+  if (!mFile) {
+    *error = Quoted(path) + " is not an audio file that can be read (" + SfMessage(nullptr) + ")";
+    return false;
+  }
+  mInfo.sampleRate = info.samplerate;
+  mInfo.channels = info.channels;
+  mInfo.frames = info.frames;
+  mInfo.format = info.format;
+  if (info.channels < 1 || info.channels > 2) {
+    *error = Quoted(path) + " has " + std::to_string(info.channels) +
+             " channels; only mono and stereo files are supported";
+    return false;
+  }
+  if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate) {
+    *error = Quoted(path) + " has a sample rate of " + std::to_string(info.samplerate) +
+             " Hz; supported rates are " + std::to_string(kMinSampleRate) + " to " +
+             std::to_string(kMaxSampleRate) + " Hz";
+    return false;
+  }
+  if (info.frames <= 0) {
+    *error = Quoted(path) + " holds no audio frames";
+    return false;
+  }
+  return true;
+}
+
+int64_t AudioReader::Read(std::vector<std::vector<double>>& channels, int64_t maxFrames,
+                          std::string* error) {
+  const int nch = mInfo.channels;
+  channels.resize(static_cast<size_t>(nch));
+  if (!mFile || maxFrames <= 0) {
+    for (auto& c : channels) c.clear();
+    return 0;
+  }
+  mInterleaved.resize(static_cast<size_t>(maxFrames * nch));
+  const sf_count_t got = sf_readf_double(mFile, mInterleaved.data(), maxFrames);
+  if (got < 0 || (got == 0 && sf_error(mFile) != SF_ERR_NO_ERROR)) {
+    *error = "reading " + Quoted(mPath) + " failed: " + SfMessage(mFile);
+    return -1;
+  }
+  for (int ch = 0; ch < nch; ++ch) {
+    std::vector<double>& c = channels[static_cast<size_t>(ch)];
+    c.resize(static_cast<size_t>(got));
+    for (sf_count_t i = 0; i < got; ++i) c[static_cast<size_t>(i)] = mInterleaved[static_cast<size_t>(i * nch + ch)];
+  }
+  return got;
+}
+
+// ---------------------------------------------------------------- writing
+
+int OutputFormatFor(int inputFormat) {
+  switch (inputFormat & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+      return SF_FORMAT_WAV | SF_FORMAT_PCM_U8;  // WAV's only 8-bit PCM
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+      return SF_FORMAT_WAV | (inputFormat & SF_FORMAT_SUBMASK);
+    default:
+      // Companded, ADPCM and lossy sources: keep the result without loss.
+      return SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  }
+}
+
+int FloatWavFormat() { return SF_FORMAT_WAV | SF_FORMAT_FLOAT; }
+
+std::string SampleFormatName(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+      return "8-bit PCM";
+    case SF_FORMAT_PCM_16:
+      return "16-bit PCM";
+    case SF_FORMAT_PCM_24:
+      return "24-bit PCM";
+    case SF_FORMAT_PCM_32:
+      return "32-bit PCM";
+    case SF_FORMAT_FLOAT:
+      return "32-bit float";
+    case SF_FORMAT_DOUBLE:
+      return "64-bit float";
+    default: {
+      SF_FORMAT_INFO info{};
+      info.format = format & SF_FORMAT_SUBMASK;
+      if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name) return info.name;
+      return "encoded";
+    }
+  }
+}
+
+AudioWriter::~AudioWriter() { Discard(); }
+
+bool AudioWriter::Open(const std::string& path, int sampleRate, int channels, int format,
+                       std::string* error) {
+  Discard();
+  mPath = path;
+  mChannels = channels;
+  mFrames = 0;
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) {
+    *error = "cannot write " + Quoted(path) + ": it is a directory";
+    return false;
+  }
+  const fs::path target(path);
+  fs::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+  mTempPath = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::vector<char> name(mTempPath.begin(), mTempPath.end());
+  name.push_back('\0');
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot create a file in " + Quoted(dir.string()) + ": " + SystemError(errno);
+    mTempPath.clear();
+    return false;
+  }
+  mTempPath = name.data();
+  SetPendingTemp(mTempPath);
+  // mkstemp makes the file private; the result gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  (void)fchmod(fd, 0666 & ~mask);  // on failure the file just stays private
+
+  SF_INFO info{};
+  info.samplerate = sampleRate;
+  info.channels = channels;
+  info.format = format;
+  if (!sf_format_check(&info)) {
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  }
+  // libsndfile owns the descriptor from here on, and closes it on failure too.
+  mFile = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+  if (!mFile) {
+    *error = "cannot write " + Quoted(path) + ": " + SfMessage(nullptr);
+    Discard();
+    return false;
+  }
+  // Integer outputs clip instead of wrapping around on overs.
+  sf_command(mFile, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  return true;
+}
+
+bool AudioWriter::Write(const std::vector<std::vector<double>>& channels, int64_t offset,
+                        int64_t frames, std::string* error) {
+  if (frames <= 0) return true;
+  if (!mFile) {
+    *error = "cannot write " + Quoted(mPath) + ": the file is not open";
+    return false;
+  }
+  mInterleaved.resize(static_cast<size_t>(frames * mChannels));
+  for (int ch = 0; ch < mChannels; ++ch) {
+    const double* src = channels[static_cast<size_t>(ch)].data() + offset;
+    for (int64_t i = 0; i < frames; ++i) mInterleaved[static_cast<size_t>(i * mChannels + ch)] = src[i];
+  }
+  const sf_count_t put = sf_writef_double(mFile, mInterleaved.data(), frames);
+  if (put != frames) {
+    *error = "writing " + Quoted(mPath) + " failed: " + SfMessage(mFile);
+    return false;
+  }
+  mFrames += frames;
+  return true;
+}
+
+bool AudioWriter::Commit(std::string* error) {
+  if (!mFile) {
+    *error = "cannot write " + Quoted(mPath) + ": the file is not open";
+    return false;
+  }
+  sf_write_sync(mFile);
+  const int closeResult = sf_close(mFile);
+  mFile = nullptr;
+  if (closeResult != 0) {
+    *error = "writing " + Quoted(mPath) + " failed: " + sf_error_number(closeResult);
+    Discard();
+    return false;
+  }
+  if (std::rename(mTempPath.c_str(), mPath.c_str()) != 0) {
+    *error = "cannot write " + Quoted(mPath) + ": " + SystemError(errno);
+    Discard();
+    return false;
+  }
+  mTempPath.clear();
+  ClearPendingTemp();
+  return true;
+}
+
+void AudioWriter::Discard() {
+  if (mFile) {
+    sf_close(mFile);
+    mFile = nullptr;
+  }
+  if (!mTempPath.empty()) {
+    ClearPendingTemp();
+    unlink(mTempPath.c_str());
+    mTempPath.clear();
+  }
+}
+
+// ---------------------------------------------------------------- paths
+
+std::string DefaultOutputPath(const std::string& input) {
+  fs::path p(input);
+  p.replace_filename(p.stem().string() + "-quarvelline.wav");
+  return p.string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) {
+    const bool same = fs::equivalent(a, b, ec);
+    if (!ec) return same;
+  }
+  const fs::path ca = fs::weakly_canonical(fs::absolute(a, ec), ec);
+  const fs::path cb = fs::weakly_canonical(fs::absolute(b, ec), ec);
+  return ca == cb;
+}
+
+}  // namespace quarv::render

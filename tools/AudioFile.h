@@ -1,0 +1,99 @@
+// Audio files for the command-line renderer: reading any file libsndfile
+// understands (mono or stereo) in chunks, and writing a WAV file safely: the
+// data goes to a hidden temporary file in the destination folder that is
+// renamed into place only when everything has been written, so a failed or
+// interrupted run never leaves a half-written file and never touches an
+// existing file of the same name until the new one is complete.
+//
+// Knows nothing about the plug-in. Errors come back as one line of text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct sf_private_tag;
+
+namespace quarv::render {
+
+// What a file holds. format is libsndfile's major|subtype code.
+struct AudioInfo {
+  int sampleRate = 0;
+  int channels = 0;
+  int64_t frames = 0;
+  int format = 0;
+};
+
+// Supported sample rates, in Hz.
+constexpr int kMinSampleRate = 8000;
+constexpr int kMaxSampleRate = 768000;
+
+class AudioReader {
+public:
+  AudioReader() = default;
+  ~AudioReader();
+  AudioReader(const AudioReader&) = delete;
+  AudioReader& operator=(const AudioReader&) = delete;
+
+  // Opens path and checks it is mono or stereo audio at a supported rate
+  // with at least one frame. On failure returns false with a one-line reason.
+  bool Open(const std::string& path, std::string* error);
+  const AudioInfo& Info() const { return mInfo; }
+
+  // Reads up to maxFrames frames, one vector per channel (resized to the
+  // frames read). Returns the number of frames read; 0 at the end; -1 on a
+  // read error (with the reason).
+  int64_t Read(std::vector<std::vector<double>>& channels, int64_t maxFrames, std::string* error);
+
+private:
+  sf_private_tag* mFile = nullptr;
+  AudioInfo mInfo;
+  std::string mPath;
+  std::vector<double> mInterleaved;
+};
+
+// The WAV subtype used for a result taken from a file of format
+// inputFormat: the same PCM width or float type where WAV has it, 32-bit float
+// for compressed or lossy sources.
+int OutputFormatFor(int inputFormat);
+// 32-bit float WAV: the format of the demo input.
+int FloatWavFormat();
+// "16-bit PCM", "32-bit float", ... for a libsndfile format code.
+std::string SampleFormatName(int format);
+
+class AudioWriter {
+public:
+  AudioWriter() = default;
+  // Discards the temporary file unless Commit succeeded.
+  ~AudioWriter();
+  AudioWriter(const AudioWriter&) = delete;
+  AudioWriter& operator=(const AudioWriter&) = delete;
+
+  // Creates the temporary file beside path for a WAV of the given rate,
+  // channel count and format (libsndfile code).
+  bool Open(const std::string& path, int sampleRate, int channels, int format, std::string* error);
+  // Writes frames from one vector per channel, starting at offset.
+  bool Write(const std::vector<std::vector<double>>& channels, int64_t offset, int64_t frames,
+             std::string* error);
+  // Finishes the file and renames it to the final path.
+  bool Commit(std::string* error);
+  // Removes the temporary file (also done by the destructor).
+  void Discard();
+
+  const std::string& TempPath() const { return mTempPath; }
+  int64_t FramesWritten() const { return mFrames; }
+
+private:
+  sf_private_tag* mFile = nullptr;
+  std::string mPath, mTempPath;
+  int mChannels = 0;
+  int64_t mFrames = 0;
+  std::vector<double> mInterleaved;
+};
+
+// "dir/song.flac" -> "dir/song-quarvelline.wav".
+std::string DefaultOutputPath(const std::string& input);
+// True when both paths name the same file (or would, once created).
+bool SameFile(const std::string& a, const std::string& b);
+
+}  // namespace quarv::render
