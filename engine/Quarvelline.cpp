@@ -25,8 +25,8 @@ double OnePoleCoef(int32_t tenthsMs, double sampleRate) {
 
 }  // namespace
 
-CLS_QUARVELLINE::CLS_QUARVELLINE()
-    : QuarvBinding(kNumParams, "1-1 2-2", kNumPresets, "Quarvelline", "", "Daskery",
+CLS_QUARVELLINE::CLS_QUARVELLINE(void* instanceInfo)
+    : QuarvBinding(instanceInfo, kNumParams, "1-1 2-2", kNumPresets, "Quarvelline", "", "Daskery",
                    kQuarvellineVersion, kQuarvellineUniqueId, kQuarvellineMakerId, 0, 0, false,
                    false),
       mMeter(&mSampleRate, 0.1f) {

@@ -45,7 +45,9 @@ constexpr int32_t kQuarvellineMakerId = 0x44734B79;   // 'DsKy'
 
 class CLS_QUARVELLINE : public QuarvBinding {
 public:
-  CLS_QUARVELLINE();
+  // instanceInfo comes from the format's entry point (the VST 2 host
+  // callback); other formats pass nothing.
+  explicit CLS_QUARVELLINE(void* instanceInfo = nullptr);
   ~CLS_QUARVELLINE() override;
 
   // Under the plug-in lock (taken again here).

@@ -58,6 +58,13 @@ public:
   virtual void EditorClosed() {}
   virtual void HostClosing() {}
   virtual void Activate(bool) {}
+  // MIDI carries no behaviour in this plug-in; the bindings still route it.
+  virtual void ProcessMidiMessage(int /*deltaFrames*/, int /*status*/, int /*data1*/, int /*data2*/) {}
+  virtual void ProcessSysExMessage(int /*deltaFrames*/, int /*size*/, const char* /*data*/) {}
+  virtual bool MidiNoteName(int /*note*/, char* name) {
+    if (name) name[0] = '\0';
+    return false;
+  }
   virtual bool SaveState(StateChunk* chunk) { return SaveParams(chunk); }
   virtual int LoadState(const StateChunk* chunk, int pos) { return LoadParams(chunk, pos); }
   virtual void ParamHovered(int) {}

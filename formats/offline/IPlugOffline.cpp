@@ -4,7 +4,7 @@
 #include <cmath>
 #include <type_traits>
 
-IPlugOffline::IPlugOffline(int nParams, const char* channelIOStr, int nPresets,
+IPlugOffline::IPlugOffline(void*, int nParams, const char* channelIOStr, int nPresets,
                            const char* effectName, const char* productName, const char* makerName,
                            int32_t version, int32_t uniqueId, int32_t makerId, int latency,
                            int midiMode, bool doesChunks, bool isInstrument)

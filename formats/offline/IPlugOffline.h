@@ -16,7 +16,9 @@ class IPlugOffline : public IPlugBase {
 public:
   static constexpr int kApiOffline = 2;
 
-  IPlugOffline(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+  // instanceInfo is what the format's entry point hands the plug-in (the
+  // host callback in VST 2); the offline binding has none and ignores it.
+  IPlugOffline(void* instanceInfo, int nParams, const char* channelIOStr, int nPresets, const char* effectName,
                const char* productName, const char* makerName, int32_t version, int32_t uniqueId,
                int32_t makerId, int latency, int midiMode, bool doesChunks, bool isInstrument);
 

@@ -1,0 +1,34 @@
+// Entry point of the VST 2.4 module, exported as VSTPluginMain and main.
+#include <mutex>
+#include <new>
+
+#include "engine/Quarvelline.h"
+
+namespace {
+
+// Serialises plug-in creation across the host's threads.
+std::mutex& CreationLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback hostCallback) {
+  std::lock_guard<std::mutex> lock(CreationLock());
+  try {
+    CLS_QUARVELLINE* plug = new CLS_QUARVELLINE(reinterpret_cast<void*>(hostCallback));
+    plug->EnsureOnePreset();
+    AEffect* effect = plug->GetAEffect();
+    if (effect->numPrograms < 1) effect->numPrograms = 1;
+    return effect;
+  } catch (...) {
+    // Nothing may cross into the host: a failed creation is reported as null.
+    return nullptr;
+  }
+}
+
+// Older hosts look the entry point up as "main".
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMainAlias(audioMasterCallback hostCallback)
+    __asm__("main");
+AEffect* VSTPluginMainAlias(audioMasterCallback hostCallback) { return VSTPluginMain(hostCallback); }
