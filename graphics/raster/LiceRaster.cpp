@@ -110,41 +110,68 @@ inline LICE_pixel ApplyMode(int mode, LICE_pixel s, LICE_pixel d, int a) {
   }
 }
 
+// A bitmap's geometry read once, so that per-pixel code makes no virtual
+// calls. Row y counts from the top.
+struct Rows {
+  explicit Rows(LICE_IBitmap* bm)
+      : bits(bm->Bits()), span(bm->RowSpan()), w(bm->Width()), h(bm->Height()), flipped(bm->Flipped()) {}
+  LICE_pixel* Row(long long y) const {
+    return bits + static_cast<ptrdiff_t>(flipped ? h - 1 - y : y) * span;
+  }
+  LICE_pixel* bits;
+  int span, w, h;
+  bool flipped;
+};
+
 // Writes colour into single pixels with a coverage 0..256, for lines and arcs.
 // With source alpha the colour's own alpha is folded into the opacity and the
 // colour treated as opaque.
 class Plotter {
 public:
-  Plotter(LICE_IBitmap* bm, LICE_pixel colour, double opacity, int mode) : bm_(bm), mode_(mode) {
-    if (!Usable(bm)) return;
+  Plotter(LICE_IBitmap* bm, LICE_pixel colour, double opacity, int mode) : rows_(Geometry(bm)), mode_(mode) {
+    if (!rows_.bits) return;
     if (mode & LICE_BLIT_USE_ALPHA) {
       opacity *= LICE_A(colour) / 255.0;
       colour = WithAlpha(colour, 255);
     }
     colour_ = colour;
     a_ = OpacityToA(opacity);
-    w_ = bm->Width();
-    h_ = bm->Height();
   }
   bool Active() const { return a_ > 0; }
-  int W() const { return w_; }
-  int H() const { return h_; }
+  int W() const { return rows_.w; }
+  int H() const { return rows_.h; }
 
   void Plot(long long x, long long y, int coverage) {
-    if (x < 0 || y < 0 || x >= w_ || y >= h_ || coverage <= 0) return;
+    if (x < 0 || y < 0 || x >= rows_.w || y >= rows_.h || coverage <= 0) return;
     const int a = coverage >= 256 ? a_ : (a_ * coverage) >> 8;
     if (a <= 0) return;
-    LICE_pixel* p = LICE_Row(bm_, static_cast<int>(y)) + x;
+    LICE_pixel* p = rows_.Row(y) + x;
     *p = ApplyMode(mode_, colour_, *p, a);
   }
 
 private:
-  LICE_IBitmap* bm_;
+  // An unusable bitmap gets no pixels, which makes the plotter inactive.
+  static Rows Geometry(LICE_IBitmap* bm) {
+    if (Usable(bm)) return Rows(bm);
+    LICE_MemBitmap none;
+    Rows r(&none);
+    r.bits = nullptr;
+    return r;
+  }
+
+  Rows rows_;
   LICE_pixel colour_ = 0;
   int mode_;
   int a_ = 0;
-  int w_ = 0, h_ = 0;
 };
+
+// floor for values well inside the range of long long. The baseline
+// instruction set has no rounding instruction, and the library call costs more
+// than the rest of a pixel.
+inline double FastFloor(double v) {
+  const double t = static_cast<double>(static_cast<long long>(v));
+  return t > v ? t - 1.0 : t;
+}
 
 inline double RoundPixel(double v) { return std::floor(v + 0.5); }
 
@@ -183,13 +210,19 @@ void LineImpl(LICE_IBitmap* dest, double x1, double y1, double x2, double y2, LI
   };
   // Axis-parallel lines and lines without antialiasing are single pixel runs.
   const bool exact = !antiAlias || dx == 0.0 || dy == 0.0;
+  if (slope == 0.0) {
+    if (v1 < -1.0 || v1 > vLimit) return;
+    const long long v = static_cast<long long>(FastFloor(v1 + 0.5));
+    for (long long u = uLo; u <= uHi; ++u) plot(u, v, 256);
+    return;
+  }
   for (long long u = uLo; u <= uHi; ++u) {
     const double v = v1 + (static_cast<double>(u) - u1) * slope;
     if (v < -2.0 || v > vLimit + 1.0) continue;
     if (exact) {
-      plot(u, static_cast<long long>(RoundPixel(v)), 256);
+      plot(u, static_cast<long long>(FastFloor(v + 0.5)), 256);
     } else {
-      const double vi = std::floor(v);
+      const double vi = FastFloor(v);
       const int lower = static_cast<int>((v - vi) * 256.0 + 0.5);
       plot(u, static_cast<long long>(vi), 256 - lower);
       plot(u, static_cast<long long>(vi) + 1, lower);
@@ -247,66 +280,83 @@ void ArcImpl(LICE_IBitmap* dest, double cx, double cy, double r, double from, do
 class Sampler {
 public:
   Sampler(LICE_IBitmap* src, int x0, int y0, int x1, int y1, bool alpha)
-      : src_(src), x0_(x0), y0_(y0), x1_(x1), y1_(y1), alpha_(alpha) {}
+      : rows_(src), x0_(x0), y0_(y0), x1_(x1), y1_(y1), alpha_(alpha) {}
 
   // False when the point shows nothing of the source.
   bool Nearest(double fx, double fy, LICE_pixel& out) const {
-    const double rx = std::floor(fx + 0.5), ry = std::floor(fy + 0.5);
-    if (rx < x0_ || ry < y0_ || rx >= x1_ || ry >= y1_) return false;
-    out = LICE_Row(src_, static_cast<int>(ry))[static_cast<int>(rx)];
+    if (!(fx >= x0_ - 0.5 && fy >= y0_ - 0.5 && fx < x1_ - 0.5 && fy < y1_ - 0.5)) return false;
+    const double rx = FastFloor(fx + 0.5), ry = FastFloor(fy + 0.5);
+    out = rows_.Row(static_cast<long long>(ry))[static_cast<int>(rx)];
     return true;
   }
 
   bool Bilinear(double fx, double fy, LICE_pixel& out) const {
-    const double flx = std::floor(fx), fly = std::floor(fy);
-    if (flx < x0_ - 1 || fly < y0_ - 1 || flx >= x1_ || fly >= y1_) return false;
+    if (!(fx >= x0_ - 1 && fy >= y0_ - 1 && fx < x1_ && fy < y1_)) return false;
+    const double flx = FastFloor(fx), fly = FastFloor(fy);
     const int ix = static_cast<int>(flx), iy = static_cast<int>(fly);
-    const int wx = static_cast<int>((fx - flx) * 256.0), wy = static_cast<int>((fy - fly) * 256.0);
-    const int w[4] = {(256 - wx) * (256 - wy), wx * (256 - wy), (256 - wx) * wy, wx * wy};
-    const int xs[4] = {ix, ix + 1, ix, ix + 1};
-    const int ys[4] = {iy, iy, iy + 1, iy + 1};
+    const uint32_t wx = static_cast<uint32_t>((fx - flx) * 256.0), wy = static_cast<uint32_t>((fy - fly) * 256.0);
+    const uint32_t w[4] = {(256 - wx) * (256 - wy), wx * (256 - wy), (256 - wx) * wy, wx * wy};
     LICE_pixel px[4];
-    bool inside[4];
-    for (int k = 0; k < 4; ++k) {
-      int x = xs[k], y = ys[k];
-      inside[k] = x >= x0_ && y >= y0_ && x < x1_ && y < y1_;
-      if (!alpha_) {
-        // Without source alpha the edge pixels are repeated.
-        x = std::clamp(x, x0_, x1_ - 1);
-        y = std::clamp(y, y0_, y1_ - 1);
-        inside[k] = true;
+    if (ix >= x0_ && iy >= y0_ && ix + 1 < x1_ && iy + 1 < y1_) {
+      const LICE_pixel* r0 = rows_.Row(iy) + ix;
+      const LICE_pixel* r1 = rows_.Row(iy + 1) + ix;
+      px[0] = r0[0];
+      px[1] = r0[1];
+      px[2] = r1[0];
+      px[3] = r1[1];
+    } else {
+      for (int k = 0; k < 4; ++k) {
+        int x = ix + (k & 1), y = iy + (k >> 1);
+        if (!alpha_) {
+          // Without source alpha the edge pixels are repeated.
+          x = std::clamp(x, x0_, x1_ - 1);
+          y = std::clamp(y, y0_, y1_ - 1);
+        } else if (x < x0_ || y < y0_ || x >= x1_ || y >= y1_) {
+          px[k] = 0;
+          continue;
+        }
+        px[k] = rows_.Row(y)[x];
       }
-      px[k] = inside[k] ? LICE_Row(src_, y)[x] : 0;
     }
-    if (!alpha_) {
-      uint32_t c[4] = {0, 0, 0, 0};
-      for (int k = 0; k < 4; ++k)
-        for (int ch = 0; ch < 4; ++ch) c[ch] += static_cast<uint32_t>(w[k]) * ((px[k] >> (8 * ch)) & 0xff);
-      out = 0;
-      for (int ch = 0; ch < 4; ++ch) out |= ((c[ch] + 32768u) >> 16) << (8 * ch);
-      return true;
+    if (alpha_) {
+      if ((px[0] | px[1] | px[2] | px[3]) >> 24 == 0) return false;  // all transparent
+      if ((px[0] & px[1] & px[2] & px[3]) >> 24 != 0xff) return Premultiplied(px, w, out);
     }
-    // Straight alpha: weight the colours by their alpha so that transparent
-    // neighbours add no dark fringe.
-    uint64_t sumA = 0, sumR = 0, sumG = 0, sumB = 0;
+    // Straight interpolation, two channels at a time: each weighted sum of
+    // one channel stays below 2^24, so sums of alternate channels fit.
+    uint64_t rb = 0, ag = 0;
     for (int k = 0; k < 4; ++k) {
-      const uint64_t aw = static_cast<uint64_t>(w[k]) * static_cast<uint64_t>(LICE_A(px[k]));
-      sumA += aw;
-      sumR += aw * static_cast<uint64_t>(LICE_R(px[k]));
-      sumG += aw * static_cast<uint64_t>(LICE_G(px[k]));
-      sumB += aw * static_cast<uint64_t>(LICE_B(px[k]));
+      rb += static_cast<uint64_t>(w[k]) * (px[k] & 0xff00ffu);
+      ag += static_cast<uint64_t>(w[k]) * ((px[k] >> 8) & 0xff00ffu);
     }
-    if (sumA == 0) return false;
-    const int a = static_cast<int>((sumA + 32768u) >> 16);
-    if (a == 0) return false;
-    const uint64_t half = sumA / 2;
-    out = LICE_ARGB(a, static_cast<int>((sumR + half) / sumA), static_cast<int>((sumG + half) / sumA),
-                    static_cast<int>((sumB + half) / sumA));
+    rb = ((rb + 0x0000800000008000ull) >> 16) & 0xff00ffu;
+    ag = ((ag + 0x0000800000008000ull) >> 16) & 0xff00ffu;
+    out = static_cast<LICE_pixel>(rb | (ag << 8));
     return true;
   }
 
 private:
-  LICE_IBitmap* src_;
+  // Straight alpha with partly transparent neighbours: weight the colours by
+  // their alpha so that transparent pixels add no dark fringe.
+  static bool Premultiplied(const LICE_pixel px[4], const uint32_t w[4], LICE_pixel& out) {
+    // Single precision is exact here: every weighted alpha is below 2^24.
+    float sumA = 0.0f, sumR = 0.0f, sumG = 0.0f, sumB = 0.0f;
+    for (int k = 0; k < 4; ++k) {
+      const float aw = static_cast<float>(w[k] * static_cast<uint32_t>(LICE_A(px[k])));
+      sumA += aw;
+      sumR += aw * static_cast<float>(LICE_R(px[k]));
+      sumG += aw * static_cast<float>(LICE_G(px[k]));
+      sumB += aw * static_cast<float>(LICE_B(px[k]));
+    }
+    const int a = static_cast<int>((static_cast<uint32_t>(sumA) + 32768u) >> 16);
+    if (a == 0) return false;
+    const float inv = 1.0f / sumA;
+    auto channel = [inv](float sum) { return std::min(255, static_cast<int>(sum * inv + 0.5f)); };
+    out = LICE_ARGB(a, channel(sumR), channel(sumG), channel(sumB));
+    return true;
+  }
+
+  Rows rows_;
   int x0_, y0_, x1_, y1_;
   bool alpha_;
 };
