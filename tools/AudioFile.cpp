@@ -43,7 +43,10 @@ extern "C" void RemovePendingTempAndDie(int sig) {
 void SetPendingTemp(const std::string& path) {
   static std::atomic<bool> handlersInstalled{false};
   if (!handlersInstalled.exchange(true)) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, RemovePendingTempAndDie);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+      // A signal the caller chose to ignore stays ignored.
+      if (std::signal(sig, RemovePendingTempAndDie) == SIG_IGN) std::signal(sig, SIG_IGN);
+    }
   }
   gHasPendingTemp = 0;
   if (path.size() >= sizeof gPendingTemp) return;
