@@ -113,8 +113,10 @@ StereoBuffer DemoMusic(double seconds, double sampleRate) {
     const double kickEnv = std::exp(-18.0 * beatPos);
     const double kick = 0.8 * kickEnv * std::sin(2.0 * M_PI * (50.0 + 90.0 * kickEnv) * std::fmod(t, beat));
     const double pan = 0.5 + 0.3 * std::sin(2.0 * M_PI * 0.05 * t);
-    b.left[i] = level * (pad * (1.0 - pan) * 1.4 + bass + kick + hat * 0.8);
-    b.right[i] = level * (pad * pan * 1.4 + bass + kick + hat * 1.2);
+    // A gentle saturation keeps the loud sections' peaks under full scale,
+    // the way a mastered track sits against 0 dBFS.
+    b.left[i] = 0.95 * std::tanh(2.2 * level * (pad * (1.0 - pan) * 1.4 + bass + kick + hat * 0.8));
+    b.right[i] = 0.95 * std::tanh(2.2 * level * (pad * pan * 1.4 + bass + kick + hat * 1.2));
   }
   return b;
 }
