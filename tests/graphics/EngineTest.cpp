@@ -108,6 +108,31 @@ TEST_F(Engine, StrictPassDrawsOverlappingVisibleControlsAndClearsEveryone) {
   EXPECT_TRUE(log.empty());
 }
 
+TEST_F(Engine, PassWithoutStrictDrawingRedrawsAroundEachDirtyControl) {
+  g.strictDrawing = false;
+  Probe* bg = Add("bg", Rect(0, 0, 200, 100));
+  Probe* a = Add("a", Rect(10, 10, 30, 30));
+  Probe* b = Add("b", Rect(20, 20, 40, 40));
+  Probe* c = Add("c", Rect(100, 10, 120, 30));
+  Probe* hidden = Add("hidden", Rect(0, 0, 200, 100));
+  hidden->hidden = true;
+  // A dirty background redraws everything that is not hidden.
+  g.DrawRegion(Rect(0, 0, 5, 5));
+  EXPECT_EQ(log, (Log{"bg draw", "a draw", "b draw", "c draw"}));
+  EXPECT_TRUE(hidden->NeedsRedraw());
+
+  log.clear();
+  b->MarkDirty(false);
+  c->MarkDirty(false);
+  hidden->ClearDirty();
+  g.DrawRegion(Rect(0, 0, 5, 5));
+  EXPECT_EQ(log, (Log{"bg draw", "a draw", "b draw", "bg draw", "c draw"}));
+  EXPECT_EQ(g.drawRect, c->rect);
+  EXPECT_FALSE(b->NeedsRedraw());
+  EXPECT_FALSE(bg->NeedsRedraw());
+  (void)a;
+}
+
 TEST_F(Engine, TickRedrawsTheAlwaysRedrawnAreaWithWhatOverlapsIt) {
   IGraphicsOffscreen empty(&plug, 10, 10, 0);
   EXPECT_TRUE(empty.DrawRegion(Rect(0, 0, 10, 10)));
