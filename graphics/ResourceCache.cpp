@@ -30,30 +30,34 @@ std::string FontKeyName(const char* name) {
   return s;
 }
 
-// Function-local statics: built on first use, destroyed at module unload,
-// after which nothing of this module draws.
-struct BitmapCache {
+// A list of entries and the lock that guards it. Function-local statics:
+// built on first use, destroyed at module unload, after which nothing of this
+// module draws.
+template <class Entry>
+struct Cache {
   std::mutex mutex;
-  std::vector<BitmapEntry> entries;
+  std::vector<Entry> entries;
+
+  int Count() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return static_cast<int>(entries.size());
+  }
 };
-BitmapCache& Bitmaps() {
-  static BitmapCache cache;
+
+Cache<BitmapEntry>& Bitmaps() {
+  static Cache<BitmapEntry> cache;
   return cache;
 }
 
-struct FontCache {
-  std::mutex mutex;
-  std::vector<FontEntry> entries;
-};
-FontCache& Fonts() {
-  static FontCache cache;
+Cache<FontEntry>& Fonts() {
+  static Cache<FontEntry> cache;
   return cache;
 }
 
 }  // namespace
 
 LICE_IBitmap* BitmapCacheFind(int id) {
-  BitmapCache& c = Bitmaps();
+  auto& c = Bitmaps();
   std::lock_guard<std::mutex> lock(c.mutex);
   for (const BitmapEntry& e : c.entries)
     if (e.id == id) return e.raster.get();
@@ -62,20 +66,16 @@ LICE_IBitmap* BitmapCacheFind(int id) {
 
 void BitmapCacheAdd(int id, LICE_IBitmap* bitmap) {
   if (!bitmap) return;
-  BitmapCache& c = Bitmaps();
+  auto& c = Bitmaps();
   std::lock_guard<std::mutex> lock(c.mutex);
   c.entries.push_back(BitmapEntry{id, std::unique_ptr<LICE_IBitmap>(bitmap)});
 }
 
-int BitmapCacheCount() {
-  BitmapCache& c = Bitmaps();
-  std::lock_guard<std::mutex> lock(c.mutex);
-  return static_cast<int>(c.entries.size());
-}
+int BitmapCacheCount() { return Bitmaps().Count(); }
 
 LICE_CachedFont* FontCacheFind(int size, int orientation, int style, const char* name) {
   const std::string key = FontKeyName(name);
-  FontCache& c = Fonts();
+  auto& c = Fonts();
   std::lock_guard<std::mutex> lock(c.mutex);
   for (const FontEntry& e : c.entries)
     if (e.size == size && e.orientation == orientation && e.style == style && e.name == key) return e.font.get();
@@ -84,15 +84,11 @@ LICE_CachedFont* FontCacheFind(int size, int orientation, int style, const char*
 
 void FontCacheAdd(int size, int orientation, int style, const char* name, LICE_CachedFont* font) {
   if (!font) return;
-  FontCache& c = Fonts();
+  auto& c = Fonts();
   std::lock_guard<std::mutex> lock(c.mutex);
   c.entries.push_back(FontEntry{size, orientation, style, FontKeyName(name), std::unique_ptr<LICE_CachedFont>(font)});
 }
 
-int FontCacheCount() {
-  FontCache& c = Fonts();
-  std::lock_guard<std::mutex> lock(c.mutex);
-  return static_cast<int>(c.entries.size());
-}
+int FontCacheCount() { return Fonts().Count(); }
 
 }  // namespace quarv

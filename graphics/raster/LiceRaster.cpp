@@ -43,43 +43,36 @@ inline LICE_pixel WithAlpha(LICE_pixel rgb, int alpha) {
 struct CopyOp {
   static LICE_pixel Apply(LICE_pixel s, LICE_pixel d, int a) { return Mix(s, d, a); }
 };
-struct AddOp {
+// Add and dodge work channel by channel: plainly on all four channels, or
+// with the source's alpha as weight on the colour channels.
+template <int (*Channel)(int d, int s, int a)>
+struct ChannelOp {
   static LICE_pixel Apply(LICE_pixel s, LICE_pixel d, int a) {
-    return LICE_ARGB(AddChannel(LICE_A(d), LICE_A(s), a), AddChannel(LICE_R(d), LICE_R(s), a),
-                     AddChannel(LICE_G(d), LICE_G(s), a), AddChannel(LICE_B(d), LICE_B(s), a));
+    return LICE_ARGB(Channel(LICE_A(d), LICE_A(s), a), Channel(LICE_R(d), LICE_R(s), a),
+                     Channel(LICE_G(d), LICE_G(s), a), Channel(LICE_B(d), LICE_B(s), a));
   }
 };
-struct DodgeOp {
+template <int (*Channel)(int d, int s, int a)>
+struct ChannelAlphaOp {
   static LICE_pixel Apply(LICE_pixel s, LICE_pixel d, int a) {
-    return LICE_ARGB(DodgeChannel(LICE_A(d), LICE_A(s), a), DodgeChannel(LICE_R(d), LICE_R(s), a),
-                     DodgeChannel(LICE_G(d), LICE_G(s), a), DodgeChannel(LICE_B(d), LICE_B(s), a));
+    const int sa = LICE_A(s);
+    if (sa == 0) return d;
+    const int w = (a * (sa + 1)) >> 8;
+    return LICE_ARGB(std::min(255, LICE_A(d) + w), Channel(LICE_R(d), LICE_R(s), w),
+                     Channel(LICE_G(d), LICE_G(s), w), Channel(LICE_B(d), LICE_B(s), w));
   }
 };
-// The same combinations weighted by the source's alpha.
+using AddOp = ChannelOp<AddChannel>;
+using DodgeOp = ChannelOp<DodgeChannel>;
+using AddAlphaOp = ChannelAlphaOp<AddChannel>;
+using DodgeAlphaOp = ChannelAlphaOp<DodgeChannel>;
+// Source-over.
 struct CopyAlphaOp {
   static LICE_pixel Apply(LICE_pixel s, LICE_pixel d, int a) {
     const int sa = LICE_A(s);
     if (sa == 0) return d;
     const int w = (a * (sa + 1)) >> 8;
     return WithAlpha(Mix(s, d, w), std::min(255, LICE_A(d) + w));
-  }
-};
-struct AddAlphaOp {
-  static LICE_pixel Apply(LICE_pixel s, LICE_pixel d, int a) {
-    const int sa = LICE_A(s);
-    if (sa == 0) return d;
-    const int w = (a * (sa + 1)) >> 8;
-    return LICE_ARGB(std::min(255, LICE_A(d) + w), AddChannel(LICE_R(d), LICE_R(s), w),
-                     AddChannel(LICE_G(d), LICE_G(s), w), AddChannel(LICE_B(d), LICE_B(s), w));
-  }
-};
-struct DodgeAlphaOp {
-  static LICE_pixel Apply(LICE_pixel s, LICE_pixel d, int a) {
-    const int sa = LICE_A(s);
-    if (sa == 0) return d;
-    const int w = (a * (sa + 1)) >> 8;
-    return LICE_ARGB(std::min(255, LICE_A(d) + w), DodgeChannel(LICE_R(d), LICE_R(s), w),
-                     DodgeChannel(LICE_G(d), LICE_G(s), w), DodgeChannel(LICE_B(d), LICE_B(s), w));
   }
 };
 
