@@ -200,7 +200,7 @@ void IGraphics::OnMouseDown(int x, int y, const MouseMods& mods) {
 void IGraphics::OnMouseUp(int x, int y, const MouseMods& mods) {
   const int i = ControlIndexAt(x, y);
   ReleaseMouseCapture();
-  IControl* c = ValidControl(i);
+  IControl* c = GetControl(i);
   if (!c) return;
   // Read before the call: a popup list destroys itself when an item is picked.
   const int idx = c->paramIdx;
@@ -211,7 +211,7 @@ void IGraphics::OnMouseUp(int x, int y, const MouseMods& mods) {
 void IGraphics::OnDrop(int x, int y, const char* path) {
   const int i = ControlIndexAt(x, y);
   ReleaseMouseCapture();
-  IControl* c = ValidControl(i);
+  IControl* c = GetControl(i);
   if (!c) return;
   const int idx = c->paramIdx;
   c->FileDrop(x, y, path ? path : "");
@@ -219,7 +219,7 @@ void IGraphics::OnDrop(int x, int y, const char* path) {
 }
 
 void IGraphics::OnMouseDrag(int x, int y, const MouseMods& mods) {
-  IControl* c = ValidControl(captureIndex);
+  IControl* c = GetControl(captureIndex);
   if (!c || (x == mouseX && y == mouseY)) return;
   const int dX = x - mouseX, dY = y - mouseY;
   mouseX = x;
@@ -229,7 +229,7 @@ void IGraphics::OnMouseDrag(int x, int y, const MouseMods& mods) {
 
 bool IGraphics::OnMouseDblClick(int x, int y, const MouseMods& mods) {
   ReleaseMouseCapture();
-  IControl* c = ValidControl(ControlIndexAt(x, y));
+  IControl* c = GetControl(ControlIndexAt(x, y));
   if (!c) return false;
   if (c->paramIdx >= 0 && plug) plug->BeginParamEdit(c->paramIdx);
   c->MouseDoubleClick(x, y, mods);
@@ -237,7 +237,7 @@ bool IGraphics::OnMouseDblClick(int x, int y, const MouseMods& mods) {
 }
 
 void IGraphics::OnMouseWheel(int x, int y, const MouseMods& mods, int d) {
-  IControl* c = ValidControl(ControlIndexAt(x, y));
+  IControl* c = GetControl(ControlIndexAt(x, y));
   if (!c) return;
   const int idx = c->paramIdx;
   if (idx >= 0 && plug) plug->BeginParamEditOnce(idx);
@@ -256,7 +256,7 @@ bool IGraphics::OnMouseOver(int x, int y, const MouseMods& mods) {
   c->MouseOver(x, y, mods);
   if (idx >= 0 && plug) plug->ParamHovered(idx);
   if (mouseOverIndex != i) {
-    if (IControl* previous = ValidControl(mouseOverIndex)) previous->MouseOut();
+    if (IControl* previous = GetControl(mouseOverIndex)) previous->MouseOut();
   }
   mouseOverIndex = i;
   return true;
@@ -268,5 +268,5 @@ void IGraphics::OnMouseOut() {
 }
 
 void IGraphics::OnKeyDown(int x, int y, int key) {
-  if (IControl* c = ValidControl(ControlIndexAt(x, y))) c->KeyDown(x, y, key);
+  if (IControl* c = GetControl(ControlIndexAt(x, y))) c->KeyDown(x, y, key);
 }

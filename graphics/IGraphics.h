@@ -183,8 +183,6 @@ public:
   bool timerRedraw = true;
 
 private:
-  IControl* ValidControl(int index) const { return GetControl(index); }
-
   bool popupClosedByClick = false;
   // Right pieces cut by SplitBitmap, held by controls' references.
   std::vector<std::unique_ptr<LICE_IBitmap>> splitPieces;
