@@ -15,9 +15,13 @@ using QuarvBinding = IPlugVST;
 #elif defined(QUARV_BINDING_VST3)
 #include "formats/vst3/IPlugVST3.h"
 using QuarvBinding = IPlugVST3;
-#else
+#elif defined(QUARV_BINDING_OFFLINE)
 #include "formats/offline/IPlugOffline.h"
 using QuarvBinding = IPlugOffline;
+#else
+// The class layout depends on the binding: code that includes this header
+// must be built with one (see quarv_add_plugin).
+#error "No plug-in binding chosen for CLS_QUARVELLINE"
 #endif
 
 class ITextControl;
