@@ -9,6 +9,7 @@ packages=(
   libsndfile1-dev libebur128-dev
   libpng-dev zlib1g-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
+  juce-modules-source-data
 )
 
 missing=()
