@@ -7,10 +7,46 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "framework/Text.h"
 #include "graphics/IGraphics.h"
 
 using quarv::CopyText;
+
+namespace {
+
+// The single-precision entries convert every sample twice; four at a time
+// they cost a fraction of the engine's work instead of a seventh of it. The
+// results are those of the plain conversions (exact widening, narrowing
+// rounded to nearest, float additions).
+void WidenSamples(const float* src, double* dst, int n) {
+  int f = 0;
+#if defined(__SSE2__)
+  for (; f + 4 <= n; f += 4) {
+    const __m128 x = _mm_loadu_ps(src + f);
+    _mm_storeu_pd(dst + f, _mm_cvtps_pd(x));
+    _mm_storeu_pd(dst + f + 2, _mm_cvtps_pd(_mm_movehl_ps(x, x)));
+  }
+#endif
+  for (; f < n; ++f) dst[f] = src[f];
+}
+
+void NarrowSamples(const double* src, float* dst, int n, bool accumulate) {
+  int f = 0;
+#if defined(__SSE2__)
+  for (; f + 4 <= n; f += 4) {
+    __m128 x = _mm_movelh_ps(_mm_cvtpd_ps(_mm_loadu_pd(src + f)), _mm_cvtpd_ps(_mm_loadu_pd(src + f + 2)));
+    if (accumulate) x = _mm_add_ps(_mm_loadu_ps(dst + f), x);
+    _mm_storeu_ps(dst + f, x);
+  }
+#endif
+  for (; f < n; ++f) dst[f] = accumulate ? dst[f] + static_cast<float>(src[f]) : static_cast<float>(src[f]);
+}
+
+}  // namespace
 
 IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
                      const char* productName, const char* makerName, int32_t version,
@@ -275,8 +311,7 @@ void IPlugBase::AttachInputBuffers(int first, int count, float** buffers, int nF
     InChannel& c = mInChannels[static_cast<size_t>(i)];
     if (!c.connected) continue;
     const float* src = buffers[k++];
-    const int n = std::min(nFrames, static_cast<int>(c.scratch.size()));
-    for (int f = 0; f < n; ++f) c.scratch[static_cast<size_t>(f)] = src[f];
+    WidenSamples(src, c.scratch.data(), std::min(nFrames, static_cast<int>(c.scratch.size())));
     *c.dest = c.scratch.data();
   }
 }
@@ -308,13 +343,7 @@ void IPlugBase::CallProcessBlock(int nFrames) {
 void IPlugBase::ConvertOutputs(int nFrames, bool accumulate) {
   for (OutChannel& c : mOutChannels) {
     if (!c.connected || !c.hostFloat) continue;
-    const int n = std::min(nFrames, static_cast<int>(c.scratch.size()));
-    const double* src = c.scratch.data();
-    if (accumulate) {
-      for (int f = 0; f < n; ++f) c.hostFloat[f] += static_cast<float>(src[f]);
-    } else {
-      for (int f = 0; f < n; ++f) c.hostFloat[f] = static_cast<float>(src[f]);
-    }
+    NarrowSamples(c.scratch.data(), c.hostFloat, std::min(nFrames, static_cast<int>(c.scratch.size())), accumulate);
   }
 }
 
