@@ -13,22 +13,9 @@
 #include <vector>
 
 #include "formats/vst2/VstAbi.h"
+#include "tools/host/Transport.h"
 
 namespace quarv::host {
-
-// The transport the host simulates; samplePos advances by the frames of each
-// processing call while playing.
-struct Transport {
-  bool playing = true;
-  bool recording = false;
-  double samplePos = 0.0;
-  double sampleRate = 48000.0;
-  double tempo = 120.0;
-  int timeSigNumerator = 4;
-  int timeSigDenominator = 4;
-  // When false the host answers the time query with null.
-  bool timeInfoAvailable = true;
-};
 
 // What the plug-in told the host.
 struct HostLog {
