@@ -56,6 +56,10 @@ void SetPendingTemp(const std::string& path) {
 
 void ClearPendingTemp() { gHasPendingTemp = 0; }
 
+// Samples written between two requests to start writing back (4 MB of
+// 32-bit float).
+constexpr int64_t kEarlyWriteBackSamples = int64_t{1} << 20;
+
 }  // namespace
 
 // ---------------------------------------------------------------- reading
@@ -213,6 +217,8 @@ bool AudioWriter::Open(const std::string& path, int sampleRate, int channels, in
     info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
   }
   // libsndfile owns the descriptor from here on, and closes it on failure too.
+  mFd = fd;
+  mUnsyncedFrames = 0;
   mFile = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
   if (!mFile) {
     *error = "cannot write " + Quoted(path) + ": " + SfMessage(nullptr);
@@ -242,6 +248,13 @@ bool AudioWriter::Write(const std::vector<std::vector<double>>& channels, int64_
     return false;
   }
   mFrames += frames;
+  // The disk starts on what is written while the rest is computed, so the
+  // flush before the rename has little left to wait for.
+  mUnsyncedFrames += frames;
+  if (mUnsyncedFrames * mChannels >= kEarlyWriteBackSamples) {
+    sync_file_range(mFd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    mUnsyncedFrames = 0;
+  }
   return true;
 }
 

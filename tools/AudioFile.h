@@ -86,8 +86,10 @@ public:
 private:
   sf_private_tag* mFile = nullptr;
   std::string mPath, mTempPath;
+  int mFd = -1;  // owned by libsndfile; used to start writing back early
   int mChannels = 0;
   int64_t mFrames = 0;
+  int64_t mUnsyncedFrames = 0;
   std::vector<double> mInterleaved;
 };
 

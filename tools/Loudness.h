@@ -1,0 +1,92 @@
+// Loudness of the host's input and result, measured with libebur128 beside
+// the plug-in and independently of it: integrated loudness, the momentary
+// loudness at every 100-ms step (hence its maximum), the loudness range, and
+// the largest drop from input to result at the same step.
+//
+// A LoudnessTrack measures one stream on its own thread so the measuring
+// runs beside the processing: Add copies the frames into one of a few
+// buffers and returns; it waits only while all of them are still queued.
+#pragma once
+
+#include <ebur128.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quarv::render {
+
+// Momentary loudness below this is not compared (the absolute gate).
+constexpr double kComparisonFloorLufs = -70.0;
+
+class LoudnessTrack {
+public:
+  LoudnessTrack() = default;
+  ~LoudnessTrack();
+  LoudnessTrack(const LoudnessTrack&) = delete;
+  LoudnessTrack& operator=(const LoudnessTrack&) = delete;
+
+  // Sets up the meter for 1 or 2 channels and starts the thread; chunkFrames
+  // is the size of the copies Add makes (longer adds are split).
+  bool Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error);
+  // Frames [offset, offset + frames) of one vector per channel.
+  void Add(const std::vector<std::vector<double>>& channels, int64_t offset, int64_t frames);
+  // Waits until everything added is measured and stops the thread; the
+  // results below are valid from then on.
+  void Finish();
+
+  // Frames per 100-ms step, as libebur128 counts them.
+  int StepFrames() const { return mStep; }
+  // Momentary loudness (LUFS, -inf for silence) at the end of every 100-ms
+  // step from the first full 400-ms window on: entry k ends at frame
+  // (k + 4) * StepFrames().
+  const std::vector<double>& Momentary() const { return mMomentary; }
+  std::optional<double> MaxMomentary() const;
+  std::optional<double> Integrated() const { return mIntegrated; }
+  double Range() const { return mRange; }
+  int64_t Frames() const { return mFrames; }
+
+private:
+  struct Chunk {
+    std::vector<double> planar;  // channel after channel
+    int64_t frames = 0;
+  };
+  void Run();
+  void Measure(const Chunk& chunk);
+
+  ebur128_state* mState = nullptr;
+  int mChannels = 0;
+  int mStep = 0;
+  int64_t mChunkFrames = 0;
+  std::vector<double> mInterleaved;
+
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  std::deque<Chunk> mQueue;
+  std::vector<Chunk> mFree;
+  bool mClosing = false;
+  std::thread mThread;
+
+  int64_t mFrames = 0;
+  int64_t mUntilStep = 0;
+  std::vector<double> mMomentary;
+  std::optional<double> mIntegrated;
+  double mRange = 0.0;
+};
+
+struct GainReduction {
+  std::optional<double> db;  // none when no step compares
+  double atSeconds = 0.0;    // end of the 400-ms window
+};
+
+// The largest drop from input to result over the steps where both are at
+// least kComparisonFloorLufs; 0 when the result is never quieter.
+GainReduction LargestReduction(const std::vector<double>& input, const std::vector<double>& output,
+                               int stepFrames, double sampleRate);
+
+}  // namespace quarv::render
