@@ -1,0 +1,300 @@
+// What hosting costs, measured in one run:
+//   - the core: CLS_QUARVELLINE in-process through the offline binding, its
+//     Process call (lock, buffer attachment, ProcessBlock) on double buffers;
+//   - the built Quarvelline2.so through the host's loader: processReplacing
+//     on single-precision buffers (the conversions to and from the engine's
+//     doubles included) and processDoubleReplacing;
+//   - the host's whole render of a 10-minute stereo 48 kHz file through the
+//     module, report included (quarvelline-host run in-process).
+//
+// All per-frame cases run the same 512-frame blocks of a 16-second stretch
+// of the demo music, looping, with the same settings: "Window" 10ms, no
+// look-ahead, "Out Limit" -20 LU (the loud sections are limited by about
+// 5 dB), transport playing. The render uses "Spotify: -14 LUFS" on a
+// 10-minute demo file written to a temporary folder once.
+//
+// Reading the output: ns_per_frame is the CPU time per stereo frame; the
+// render's rtf counter is input seconds per wall-clock second of the whole
+// run, host_rtf the factor the host itself reports (opening the input to the
+// last figure; the rest is loading the module, the flush of the result to
+// disk and closing). The summary after the table gives the module-to-core
+// ratios; with --benchmark_repetitions=N it uses the medians.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Quarvelline.h"
+#include "tools/AudioFile.h"
+#include "tools/HostApp.h"
+#include "tools/Signals.h"
+#include "tools/host/Vst2Plugin.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr int kBlock = 512;
+constexpr double kSeconds = 16.0;
+constexpr double kRenderSeconds = 600.0;
+
+struct Material {
+  std::vector<double> left, right;
+  std::vector<float> leftF, rightF;
+  size_t blocks = 0;
+
+  Material() {
+    quarv::StereoBuffer music = quarv::DemoMusic(kSeconds, kRate);
+    blocks = music.Frames() / kBlock;
+    const size_t frames = blocks * kBlock;
+    left.assign(music.left.begin(), music.left.begin() + static_cast<std::ptrdiff_t>(frames));
+    right.assign(music.right.begin(), music.right.begin() + static_cast<std::ptrdiff_t>(frames));
+    leftF.assign(left.begin(), left.end());
+    rightF.assign(right.begin(), right.end());
+  }
+};
+
+const Material& Audio() {
+  static const Material material;
+  return material;
+}
+
+void CountFrames(benchmark::State& state) {
+  state.SetItemsProcessed(state.iterations() * kBlock);
+  state.counters["ns_per_frame"] = benchmark::Counter(
+      kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_CoreProcessBlock(benchmark::State& state) {
+  const Material& audio = Audio();
+  auto plug = std::make_unique<CLS_QUARVELLINE>();
+  plug->Open();
+  plug->SetParameterPlain(kWindow, 2.0);
+  plug->SetParameterPlain(kLookAhead, 0.0);
+  plug->SetParameterPlain(kOutLimit, -20.0);
+  plug->SetHostSampleRate(kRate);
+  plug->SetHostBlockSize(kBlock);
+  plug->SetTransport(1);
+  plug->SetSongPosition(0.0);
+  plug->Activate(true);
+
+  std::vector<double> outL(kBlock), outR(kBlock);
+  double* out[2] = {outL.data(), outR.data()};
+  size_t block = 0;
+  auto processNext = [&] {
+    const size_t offset = block * kBlock;
+    double* in[2] = {const_cast<double*>(audio.left.data() + offset),
+                     const_cast<double*>(audio.right.data() + offset)};
+    plug->Process(in, out, 2, kBlock);
+    if (++block == audio.blocks) block = 0;
+  };
+  // The first blocks allocate the engine's buffers; measure a warm engine.
+  for (size_t i = 0; i < audio.blocks; ++i) processNext();
+  for (auto _ : state) {
+    processNext();
+    benchmark::DoNotOptimize(outL.data());
+    benchmark::DoNotOptimize(outR.data());
+    benchmark::ClobberMemory();
+  }
+  CountFrames(state);
+}
+BENCHMARK(BM_CoreProcessBlock);
+
+std::unique_ptr<quarv::host::Vst2Plugin> OpenModule(benchmark::State& state) {
+  std::string error;
+  auto plug = quarv::host::Vst2Plugin::Load(QUARV_VST2_MODULE, &error);
+  if (!plug) {
+    state.SkipWithError(error.c_str());
+    return nullptr;
+  }
+  plug->Open(kRate, kBlock);
+  // The same settings as the core, through the module's text entry.
+  const std::pair<const char*, const char*> settings[] = {
+      {"Window", "10ms"}, {"Look Ahead", "0"}, {"Out Limit", "-20"}};
+  for (const auto& [name, text] : settings) {
+    const int idx = plug->FindParam(name);
+    if (idx < 0 || !plug->SetParamFromText(idx, text)) {
+      state.SkipWithError("the module did not take the settings");
+      return nullptr;
+    }
+  }
+  return plug;
+}
+
+template <typename T>
+void ProcessModule(benchmark::State& state, const std::vector<T>& left, const std::vector<T>& right, size_t blocks) {
+  auto plug = OpenModule(state);
+  if (!plug) return;
+  std::vector<T> outL(kBlock), outR(kBlock);
+  T* out[2] = {outL.data(), outR.data()};
+  size_t block = 0;
+  auto processNext = [&] {
+    const size_t offset = block * kBlock;
+    T* in[2] = {const_cast<T*>(left.data() + offset), const_cast<T*>(right.data() + offset)};
+    if constexpr (std::is_same_v<T, float>) {
+      plug->ProcessReplacing(in, out, kBlock);
+    } else {
+      plug->ProcessDouble(in, out, kBlock);
+    }
+    if (++block == blocks) block = 0;
+  };
+  for (size_t i = 0; i < blocks; ++i) processNext();
+  for (auto _ : state) {
+    processNext();
+    benchmark::DoNotOptimize(outL.data());
+    benchmark::DoNotOptimize(outR.data());
+    benchmark::ClobberMemory();
+  }
+  CountFrames(state);
+}
+
+void BM_ModuleProcessReplacing(benchmark::State& state) {
+  ProcessModule(state, Audio().leftF, Audio().rightF, Audio().blocks);
+}
+BENCHMARK(BM_ModuleProcessReplacing);
+
+void BM_ModuleProcessDoubleReplacing(benchmark::State& state) {
+  ProcessModule(state, Audio().left, Audio().right, Audio().blocks);
+}
+BENCHMARK(BM_ModuleProcessDoubleReplacing);
+
+// The 10-minute input, written once into a folder removed at exit.
+class RenderInput {
+public:
+  RenderInput() {
+    mDir = fs::temp_directory_path() / ("quarv-bench-host-" + std::to_string(getpid()));
+    fs::create_directories(mDir);
+    quarv::StereoBuffer music = quarv::DemoMusic(kRenderSeconds, kRate);
+    const int64_t frames = static_cast<int64_t>(music.Frames());
+    const std::vector<std::vector<double>> channels = {std::move(music.left), std::move(music.right)};
+    quarv::render::AudioWriter writer;
+    std::string error;
+    mOk = writer.Open(Input(), static_cast<int>(kRate), 2, quarv::render::FloatWavFormat(), &error) &&
+          writer.Write(channels, 0, frames, &error) && writer.Commit(&error);
+    if (!mOk) mError = error;
+  }
+  ~RenderInput() {
+    std::error_code ec;
+    fs::remove_all(mDir, ec);
+  }
+  std::string Input() const { return (mDir / "ten-minutes.wav").string(); }
+  std::string Output() const { return (mDir / "ten-minutes-out.wav").string(); }
+  bool Ok() const { return mOk; }
+  const std::string& Error() const { return mError; }
+
+private:
+  fs::path mDir;
+  bool mOk = false;
+  std::string mError;
+};
+
+// The factor the host printed in its JSON report.
+double ReportedFactor(const std::string& json) {
+  const std::string key = "\"real_time_factor\": ";
+  const size_t at = json.find(key);
+  return at == std::string::npos ? 0.0 : std::atof(json.c_str() + at + key.size());
+}
+
+void BM_HostRender10Minutes(benchmark::State& state) {
+  static RenderInput input;
+  if (!input.Ok()) {
+    state.SkipWithError(input.Error().c_str());
+    return;
+  }
+  const std::string in = input.Input(), out = input.Output();
+  const char* argv[] = {"quarvelline-host", in.c_str(), "--out", out.c_str(), "--preset", "Spotify: -14 LUFS",
+                        "--json"};
+  double reported = 0.0;
+  for (auto _ : state) {
+    // Each run writes its result afresh, as a first render does (replacing
+    // an old result would add the file system's freeing of its blocks).
+    state.PauseTiming();
+    std::remove(out.c_str());
+    state.ResumeTiming();
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* report = open_memstream(&text, &size);
+    std::FILE* errors = std::fopen("/dev/null", "w");
+    const int status = quarv::render::RunHost(static_cast<int>(std::size(argv)), argv, report, errors);
+    std::fclose(errors);
+    std::fclose(report);
+    const std::string json(text, size);
+    std::free(text);
+    if (status != 0) {
+      state.SkipWithError("the host failed");
+      return;
+    }
+    reported += ReportedFactor(json);
+  }
+  state.counters["rtf"] = benchmark::Counter(kRenderSeconds * static_cast<double>(state.iterations()),
+                                             benchmark::Counter::kIsRate);
+  state.counters["host_rtf"] = reported / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_HostRender10Minutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+  explicit SummaryReporter(bool color) : ConsoleReporter(color ? OO_ColorTabular : OO_Tabular) {}
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type == Run::RT_Aggregate && !median) continue;
+      mMedians = mMedians || median;
+      for (const auto& [name, counter] : run.counters) mValues[run.run_name.str()][name] = counter.value;
+    }
+  }
+
+  void PrintSummary() const {
+    const double core = Value("BM_CoreProcessBlock", "ns_per_frame") * 1e9;
+    const double single = Value("BM_ModuleProcessReplacing", "ns_per_frame") * 1e9;
+    const double dbl = Value("BM_ModuleProcessDoubleReplacing", "ns_per_frame") * 1e9;
+    std::printf("\nns per stereo frame (48 kHz, 512-frame blocks)%s\n", mMedians ? ", medians" : "");
+    std::printf("%-40s %10s %10s\n", "case", "ns/frame", "x core");
+    auto line = [&](const char* name, double ns) {
+      if (ns > 0.0 && core > 0.0) std::printf("%-40s %10.2f %10.3f\n", name, ns, ns / core);
+    };
+    line("core ProcessBlock (offline binding)", core);
+    line("module processReplacing", single);
+    line("module processDoubleReplacing", dbl);
+    const double rtf = Value("BM_HostRender10Minutes", "rtf");
+    if (rtf > 0.0) {
+      std::printf("\nhost render of 10 minutes, report included: %.0fx real time end to end, %.0fx as the host "
+                  "reports it\n",
+                  rtf, Value("BM_HostRender10Minutes", "host_rtf"));
+    }
+  }
+
+private:
+  double Value(const std::string& run, const std::string& counter) const {
+    const auto r = mValues.find(run);
+    if (r == mValues.end()) return 0.0;
+    const auto c = r->second.find(counter);
+    return c == r->second.end() ? 0.0 : c->second;
+  }
+
+  std::map<std::string, std::map<std::string, double>> mValues;
+  bool mMedians = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  SummaryReporter reporter(isatty(STDOUT_FILENO) != 0);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintSummary();
+  benchmark::Shutdown();
+  return 0;
+}
