@@ -73,8 +73,29 @@ void CountFrames(benchmark::State& state) {
       kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// Processes every block of the material once (the first blocks allocate the
+// engine's buffers), then one block per iteration. process(offset, out) runs
+// the block at that frame offset into out.
+template <typename T, typename Process>
+void RunBlocks(benchmark::State& state, Process process) {
+  std::vector<T> outL(kBlock), outR(kBlock);
+  T* out[2] = {outL.data(), outR.data()};
+  size_t block = 0;
+  auto processNext = [&] {
+    process(block * kBlock, out);
+    if (++block == Audio().blocks) block = 0;
+  };
+  for (size_t i = 0; i < Audio().blocks; ++i) processNext();
+  for (auto _ : state) {
+    processNext();
+    benchmark::DoNotOptimize(outL.data());
+    benchmark::DoNotOptimize(outR.data());
+    benchmark::ClobberMemory();
+  }
+  CountFrames(state);
+}
+
 void BM_CoreProcessBlock(benchmark::State& state) {
-  const Material& audio = Audio();
   auto plug = std::make_unique<CLS_QUARVELLINE>();
   plug->Open();
   plug->SetParameterPlain(kWindow, 2.0);
@@ -85,26 +106,11 @@ void BM_CoreProcessBlock(benchmark::State& state) {
   plug->SetTransport(1);
   plug->SetSongPosition(0.0);
   plug->Activate(true);
-
-  std::vector<double> outL(kBlock), outR(kBlock);
-  double* out[2] = {outL.data(), outR.data()};
-  size_t block = 0;
-  auto processNext = [&] {
-    const size_t offset = block * kBlock;
-    double* in[2] = {const_cast<double*>(audio.left.data() + offset),
-                     const_cast<double*>(audio.right.data() + offset)};
+  RunBlocks<double>(state, [&](size_t offset, double** out) {
+    double* in[2] = {const_cast<double*>(Audio().left.data() + offset),
+                     const_cast<double*>(Audio().right.data() + offset)};
     plug->Process(in, out, 2, kBlock);
-    if (++block == audio.blocks) block = 0;
-  };
-  // The first blocks allocate the engine's buffers; measure a warm engine.
-  for (size_t i = 0; i < audio.blocks; ++i) processNext();
-  for (auto _ : state) {
-    processNext();
-    benchmark::DoNotOptimize(outL.data());
-    benchmark::DoNotOptimize(outR.data());
-    benchmark::ClobberMemory();
-  }
-  CountFrames(state);
+  });
 }
 BENCHMARK(BM_CoreProcessBlock);
 
@@ -129,40 +135,25 @@ std::unique_ptr<quarv::host::Vst2Plugin> OpenModule(benchmark::State& state) {
   return plug;
 }
 
-template <typename T>
-void ProcessModule(benchmark::State& state, const std::vector<T>& left, const std::vector<T>& right, size_t blocks) {
+void BM_ModuleProcessReplacing(benchmark::State& state) {
   auto plug = OpenModule(state);
   if (!plug) return;
-  std::vector<T> outL(kBlock), outR(kBlock);
-  T* out[2] = {outL.data(), outR.data()};
-  size_t block = 0;
-  auto processNext = [&] {
-    const size_t offset = block * kBlock;
-    T* in[2] = {const_cast<T*>(left.data() + offset), const_cast<T*>(right.data() + offset)};
-    if constexpr (std::is_same_v<T, float>) {
-      plug->ProcessReplacing(in, out, kBlock);
-    } else {
-      plug->ProcessDouble(in, out, kBlock);
-    }
-    if (++block == blocks) block = 0;
-  };
-  for (size_t i = 0; i < blocks; ++i) processNext();
-  for (auto _ : state) {
-    processNext();
-    benchmark::DoNotOptimize(outL.data());
-    benchmark::DoNotOptimize(outR.data());
-    benchmark::ClobberMemory();
-  }
-  CountFrames(state);
-}
-
-void BM_ModuleProcessReplacing(benchmark::State& state) {
-  ProcessModule(state, Audio().leftF, Audio().rightF, Audio().blocks);
+  RunBlocks<float>(state, [&](size_t offset, float** out) {
+    float* in[2] = {const_cast<float*>(Audio().leftF.data() + offset),
+                    const_cast<float*>(Audio().rightF.data() + offset)};
+    plug->ProcessReplacing(in, out, kBlock);
+  });
 }
 BENCHMARK(BM_ModuleProcessReplacing);
 
 void BM_ModuleProcessDoubleReplacing(benchmark::State& state) {
-  ProcessModule(state, Audio().left, Audio().right, Audio().blocks);
+  auto plug = OpenModule(state);
+  if (!plug) return;
+  RunBlocks<double>(state, [&](size_t offset, double** out) {
+    double* in[2] = {const_cast<double*>(Audio().left.data() + offset),
+                     const_cast<double*>(Audio().right.data() + offset)};
+    plug->ProcessDouble(in, out, kBlock);
+  });
 }
 BENCHMARK(BM_ModuleProcessDoubleReplacing);
 

@@ -190,24 +190,9 @@ bool AudioWriter::Open(const std::string& path, int sampleRate, int channels, in
     *error = "cannot write " + Quoted(path) + ": it is a directory";
     return false;
   }
-  const fs::path target(path);
-  fs::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  mTempPath = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(mTempPath.begin(), mTempPath.end());
-  name.push_back('\0');
-  const int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
-    *error = "cannot create a file in " + Quoted(dir.string()) + ": " + SystemError(errno);
-    mTempPath.clear();
-    return false;
-  }
-  mTempPath = name.data();
+  const int fd = CreateTempBeside(path, &mTempPath, error);
+  if (fd < 0) return false;
   SetPendingTemp(mTempPath);
-  // mkstemp makes the file private; the result gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  (void)fchmod(fd, 0666 & ~mask);  // on failure the file just stays private
 
   SF_INFO info{};
   info.samplerate = sampleRate;
@@ -294,6 +279,24 @@ void AudioWriter::Discard() {
 }
 
 // ---------------------------------------------------------------- paths
+
+int CreateTempBeside(const std::string& path, std::string* tempPath, std::string* error) {
+  const fs::path target(path);
+  fs::path dir = target.parent_path();
+  if (dir.empty()) dir = ".";
+  std::string name = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot create a file in " + Quoted(dir.string()) + ": " + SystemError(errno);
+    return -1;
+  }
+  // mkstemp makes the file private; the result gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  (void)fchmod(fd, 0666 & ~mask);  // on failure the file just stays private
+  *tempPath = name;
+  return fd;
+}
 
 std::string DefaultOutputPath(const std::string& input) {
   fs::path p(input);

@@ -93,6 +93,10 @@ private:
   std::vector<double> mInterleaved;
 };
 
+// Creates a hidden temporary file beside path (".name.XXXXXX") with the
+// usual permissions. Returns its descriptor, or -1 with a one-line reason.
+int CreateTempBeside(const std::string& path, std::string* tempPath, std::string* error);
+
 // "dir/song.flac" -> "dir/song-quarvelline.wav".
 std::string DefaultOutputPath(const std::string& input);
 // True when both paths name the same file (or would, once created).

@@ -120,6 +120,19 @@ double InputSeconds(const ReportData& r) {
   return r.sampleRate > 0 ? static_cast<double>(r.result.frames) / r.sampleRate : 0.0;
 }
 
+void WriteParams(Json& j, const std::vector<ParamEntry>& params) {
+  j.Key("parameters").BeginArray();
+  for (const ParamEntry& p : params) {
+    j.BeginObject();
+    j.Key("index").Int(p.index);
+    j.Key("name").String(p.name);
+    j.Key("display").String(p.display);
+    j.Key("label").String(p.label);
+    j.EndObject();
+  }
+  j.EndArray();
+}
+
 }  // namespace
 
 std::string JsonString(const std::string& text) {
@@ -222,16 +235,7 @@ void PrintReportJson(std::FILE* out, const ReportData& r) {
   j.Key("index").Int(r.programIndex);
   j.Key("name").String(r.programName);
   j.EndObject();
-  j.Key("parameters").BeginArray();
-  for (const ParamEntry& p : r.params) {
-    j.BeginObject();
-    j.Key("index").Int(p.index);
-    j.Key("name").String(p.name);
-    j.Key("display").String(p.display);
-    j.Key("label").String(p.label);
-    j.EndObject();
-  }
-  j.EndArray();
+  WriteParams(j, r.params);
   j.Key("processing").BeginObject();
   j.Key("precision").String(PrecisionName(r.precision));
   j.Key("block").Int(r.block);
@@ -287,18 +291,7 @@ void PrintLists(std::FILE* out, const std::vector<ProgramEntry>* programs, const
       }
       j.EndArray();
     }
-    if (params) {
-      j.Key("parameters").BeginArray();
-      for (const ParamEntry& p : *params) {
-        j.BeginObject();
-        j.Key("index").Int(p.index);
-        j.Key("name").String(p.name);
-        j.Key("display").String(p.display);
-        j.Key("label").String(p.label);
-        j.EndObject();
-      }
-      j.EndArray();
-    }
+    if (params) WriteParams(j, *params);
     j.EndObject();
     std::fprintf(out, "%s\n", j.Text().c_str());
     return;

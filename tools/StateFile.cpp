@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "tools/AudioFile.h"
+
 namespace fs = std::filesystem;
 
 namespace quarv::render {
@@ -58,18 +60,9 @@ bool WriteStateFile(const std::string& path, const std::vector<uint8_t>& bytes, 
     *error = "cannot write state file " + Quoted(path) + ": it is a directory";
     return false;
   }
-  const fs::path target(path);
-  fs::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    *error = "cannot write state file " + Quoted(path) + ": " + std::strerror(errno);
-    return false;
-  }
-  const mode_t mask = umask(0);
-  umask(mask);
-  (void)fchmod(fd, 0666 & ~mask);  // on failure the file just stays private
+  std::string temp;
+  const int fd = CreateTempBeside(path, &temp, error);
+  if (fd < 0) return false;
   size_t done = 0;
   int err = 0;
   while (done < bytes.size() && err == 0) {
