@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# Real-host check: Ardour 7 (Debian's package) scans, instantiates and renders through the built
+# Quarvelline modules, headless (no sound hardware, no display).
+#
+# This is a manual check. Neither ./test.sh nor .ci/run runs it: it installs Ardour (a large
+# package that nothing else needs), runs for about a minute in real time, and needs root for apt.
+#
+#   scripts/ardour-check.sh                 # VST 2.4 module, and the VST3 bundle if it is built
+#   scripts/ardour-check.sh --vst2 PATH     # a given Quarvelline2.so
+#   scripts/ardour-check.sh --vst3 PATH     # a given Quarvelline3.vst3 bundle
+#   scripts/ardour-check.sh --no-vst3       # only the VST 2.4 module (--no-vst2: only the bundle)
+#   scripts/ardour-check.sh --keep          # keep the work folder (sessions, renders, logs)
+#
+# For each format, in a fresh temporary folder that stands for Ardour's configuration and cache
+# (XDG_CONFIG_HOME, XDG_CACHE_HOME), so the user's own Ardour set-up is neither read nor touched:
+#  1. copies the module into a plug-in folder and points Ardour at it (LXVST_PATH or VST3_PATH);
+#  2. runs Ardour's plug-in scanner on it (ardour-vst-scanner or ardour-vst3-scanner), which writes
+#     the plug-in cache that Ardour reads at start;
+#  3. through ardour7-lua (Ardour's headless Lua session tool, scripts/ardour/session-check.lua),
+#     with the "None (Dummy)" audio backend: finds the plug-in in Ardour's list, creates a session
+#     with a stereo track, records a few seconds of the backend's generator ("Sine Wave 1K, 1/3 Oct")
+#     as the track's audio region, inserts the plug-in, prints its name, maker, parameters,
+#     programs and I/O, loads a program, sets "Out Limit" to -30, bounces the track through the
+#     plug-in (the in-session render), saves and closes the session;
+#  4. renders the saved session with ardour7-export (Ardour's command-line exporter);
+#  5. reopens the session, checks every parameter came back as saved, and bounces again;
+#  6. measures the renders (scripts/ardour/measure.py): each is brought to the -30 LUFS target from
+#     an input that is about 11 LU louder, and the three agree.
+# It prints a PASS/FAIL line per check and a summary, and exits non-zero if any check failed.
+set -uo pipefail
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD_DIR="$ROOT/build-ardour"
+VST2=""
+VST3=""
+DO_VST2=1
+DO_VST3=1
+KEEP=0
+SECONDS_TO_RECORD=4
+TARGET=-30
+
+usage() { sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; }
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --vst2) VST2="$2"; shift 2 ;;
+    --vst3) VST3="$2"; shift 2 ;;
+    --no-vst2) DO_VST2=0; shift ;;
+    --no-vst3) DO_VST3=0; shift ;;
+    --build-dir) BUILD_DIR="$2"; shift 2 ;;
+    --seconds) SECONDS_TO_RECORD="$2"; shift 2 ;;
+    --keep) KEEP=1; shift ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "ardour-check: unknown option '$1' (see --help)" >&2; exit 2 ;;
+  esac
+done
+
+ARDOUR_LIB=/usr/lib/ardour7
+PARAM_NAMES="Input Gain,Look Ahead,Attack,Release,Window,Out Limit,Attenuation Target,Reset on play,Graph when play"
+
+# --- Ardour and the tools the check uses -------------------------------------------------------
+need=()
+command -v ardour7-lua >/dev/null 2>&1 || need+=(ardour)
+command -v python3 >/dev/null 2>&1 || need+=(python3)
+[ -e /usr/lib/x86_64-linux-gnu/libebur128.so.1 ] || need+=(libebur128-1)
+if [ ${#need[@]} -gt 0 ]; then
+  echo "== installing ${need[*]} (apt)"
+  if [ "$(id -u)" -ne 0 ]; then echo "ardour-check: need root to install ${need[*]}" >&2; exit 2; fi
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null \
+    || { echo "ardour-check: apt-get install ${need[*]} failed" >&2; exit 2; }
+fi
+echo "== $(dpkg-query -W -f '${Package} ${Version}' ardour 2>/dev/null)"
+
+# --- The modules -------------------------------------------------------------------------------
+build_target() {  # target: configure the build folder once, then build (a no-op when up to date)
+  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+      -DQUARV_BENCH=OFF >"$BUILD_DIR/ardour-check-configure.log" 2>&1 \
+      || { echo "ardour-check: cmake configure failed, see $BUILD_DIR/ardour-check-configure.log" >&2; return 1; }
+  fi
+  cmake --build "$BUILD_DIR" -j2 --target "$1" >"$BUILD_DIR/ardour-check-$1.log" 2>&1 \
+    || { echo "ardour-check: building $1 failed, see $BUILD_DIR/ardour-check-$1.log" >&2; return 1; }
+}
+
+bundle_ok() { [ -f "$1/Contents/x86_64-linux/Quarvelline3.so" ]; }
+
+if [ "$DO_VST2" = 1 ] && [ -z "$VST2" ]; then
+  echo "== building Quarvelline2 in $BUILD_DIR"
+  mkdir -p "$BUILD_DIR"
+  build_target Quarvelline2 || exit 1
+  VST2="$BUILD_DIR/modules/Quarvelline2.so"
+fi
+if [ "$DO_VST3" = 1 ] && [ -z "$VST3" ]; then
+  if [ -f "$ROOT/formats/vst3/CMakeLists.txt" ]; then
+    echo "== building Quarvelline3 in $BUILD_DIR"
+    mkdir -p "$BUILD_DIR"
+    if build_target Quarvelline3 && bundle_ok "$BUILD_DIR/modules/Quarvelline3.vst3"; then
+      VST3="$BUILD_DIR/modules/Quarvelline3.vst3"
+    fi
+  fi
+  if [ -z "$VST3" ] && bundle_ok "$ROOT/build/modules/Quarvelline3.vst3"; then
+    VST3="$ROOT/build/modules/Quarvelline3.vst3"
+  fi
+  if [ -z "$VST3" ]; then echo "== no VST3 bundle built yet: the VST3 check is skipped"; DO_VST3=0; fi
+fi
+
+WORK="$(mktemp -d /tmp/quarvelline-ardour.XXXXXX)"
+if [ "$KEEP" = 1 ]; then echo "== work folder (kept): $WORK"; else trap 'rm -rf "$WORK"' EXIT; fi
+
+TOTAL_PASS=0
+TOTAL_FAIL=0
+SUMMARY=()
+
+# Reads CHECK lines from a log, prints them into the summary for a format.
+tally() {  # format log
+  local p f
+  p=$(grep -c '^CHECK PASS' "$2")
+  f=$(grep -c '^CHECK FAIL' "$2")
+  TOTAL_PASS=$((TOTAL_PASS + p))
+  TOTAL_FAIL=$((TOTAL_FAIL + f))
+  while IFS= read -r line; do SUMMARY+=("$1: ${line#CHECK }"); done < <(grep '^CHECK ' "$2")
+}
+
+note() {  # format PASS|FAIL text — a check made by this script
+  echo "CHECK $2 $3" >>"$WORK/$1/checks.log"
+  echo "CHECK $2 $3"
+}
+
+# Ardour's tools, with the environment of the format's run.
+ardour_env() {
+  env XDG_CONFIG_HOME="$RUN/config" XDG_CACHE_HOME="$RUN/cache" XDG_DATA_HOME="$RUN/data" \
+    LXVST_PATH="$LXVST" VST3_PATH="$VST3P" "$@"
+}
+
+run_format() {  # label type module
+  local label="$1" type="$2" module="$3"
+  RUN="$WORK/$label"
+  mkdir -p "$RUN"/{plugins,config,cache,data,renders}
+  : >"$RUN/checks.log"
+  echo
+  echo "================ $label: $module"
+  if [ ! -e "$module" ]; then note "$label" FAIL "module $module exists"; tally "$label" "$RUN/checks.log"; return; fi
+
+  # 1. The plug-in folder. Ardour takes a cached scan as valid only while the cache file is
+  #    strictly newer than the module, and its scanner stamps the cache with the whole second of
+  #    the scan: a module modified in that same second reads as changed, and Ardour (which only
+  #    reads the cache here) leaves it out. Date the copy two whole seconds back.
+  cp -a "$module" "$RUN/plugins/"
+  local copy="$RUN/plugins/$(basename "$module")"
+  find "$copy" -exec touch -h -d "@$(( $(date +%s) - 2 ))" {} +
+  LXVST="$WORK/empty"; VST3P="$WORK/empty"; mkdir -p "$WORK/empty"
+  local scanner
+  if [ "$type" = LXVST ]; then LXVST="$RUN/plugins"; scanner=ardour-vst-scanner
+  else VST3P="$RUN/plugins"; scanner=ardour-vst3-scanner; fi
+
+  # 2. Ardour's scanner: loads the module in its own process and writes the cache.
+  echo "-- $scanner -v -f $copy"
+  ardour_env LD_LIBRARY_PATH="$ARDOUR_LIB" timeout 120 "$ARDOUR_LIB/$scanner" -v -f "$copy" \
+    >"$RUN/scan.log" 2>&1
+  local rc=$?
+  sed 's/^/   /' "$RUN/scan.log"
+  if [ $rc -eq 0 ] && grep -q 'Found Plugin' "$RUN/scan.log"; then
+    note "$label" PASS "Ardour's scanner finds the plug-in (exit 0)"
+  else
+    note "$label" FAIL "Ardour's scanner finds the plug-in (exit $rc)"
+  fi
+  local info
+  info=$(grep -o '<VST[23]Info [^>]*>' "$RUN/scan.log" | head -1)
+  for want in 'name="Quarvelline"' 'creator="Daskery"' 'n_inputs="2"' 'n_outputs="2"'; do
+    if grep -q "$want" <<<"$info"; then note "$label" PASS "scanner cache has $want"
+    else note "$label" FAIL "scanner cache has $want"; fi
+  done
+
+  # 3.-5. The sessions.
+  local common=(QC_TYPE="$type" QC_NAME=Quarvelline QC_MAKER=Daskery QC_PLUGIN_DIR="$RUN/plugins"
+    QC_PARAM_NAMES="$PARAM_NAMES" QC_MIN_PRESETS=20 QC_INPUTS=2 QC_OUTPUTS=2
+    QC_SESSION_DIR="$RUN/session" QC_SESSION_NAME=quarvelline-check QC_TRACK=Limited
+    QC_STATE="$RUN/parameters.tsv" QC_SECONDS="$SECONDS_TO_RECORD")
+  [ "$type" = LXVST ] && common+=(QC_PARAMS=9)
+
+  echo "-- ardour7-lua session-check.lua (create)"
+  ardour_env "${common[@]}" QC_MODE=create QC_RENDER=bounce-before-save \
+    QC_RENDER_LIST="$RUN/renders/before-save.txt" QC_INPUT_LIST="$RUN/renders/input.txt" \
+    QC_PROGRAM="Apple Music=Out Limit=-16:-60:0" QC_SET="Out Limit=$TARGET:-60:0" \
+    timeout 300 ardour7-lua "$ROOT/scripts/ardour/session-check.lua" >"$RUN/create.log" 2>&1
+  rc=$?
+  grep -E '^(INFO|CHECK|Error)' "$RUN/create.log" | sed 's/^/   /'
+  if [ $rc -eq 0 ] && grep -q '^INFO create: ' "$RUN/create.log"; then
+    note "$label" PASS "ardour7-lua create run ends normally"
+  else
+    note "$label" FAIL "ardour7-lua create run ends normally (exit $rc; see $RUN/create.log)"
+  fi
+
+  echo "-- ardour7-export -b float (the saved session, rendered by Ardour's exporter)"
+  ardour_env timeout 300 ardour7-export -b float -o "$RUN/renders/export-after-save.wav" \
+    "$RUN/session" quarvelline-check >"$RUN/export.log" 2>&1
+  rc=$?
+  if [ $rc -eq 0 ] && [ -s "$RUN/renders/export-after-save.wav" ]; then
+    note "$label" PASS "ardour7-export renders the saved session through the plug-in"
+  else
+    note "$label" FAIL "ardour7-export renders the saved session through the plug-in (exit $rc; see $RUN/export.log)"
+  fi
+
+  echo "-- ardour7-lua session-check.lua (reopen)"
+  ardour_env "${common[@]}" QC_MODE=reopen QC_RENDER=bounce-after-reopen \
+    QC_RENDER_LIST="$RUN/renders/after-reopen.txt" \
+    timeout 300 ardour7-lua "$ROOT/scripts/ardour/session-check.lua" >"$RUN/reopen.log" 2>&1
+  rc=$?
+  grep -E '^(INFO|CHECK|Error)' "$RUN/reopen.log" | sed 's/^/   /'
+  if [ $rc -eq 0 ] && grep -q '^INFO reopen: ' "$RUN/reopen.log"; then
+    note "$label" PASS "ardour7-lua reopen run ends normally"
+  else
+    note "$label" FAIL "ardour7-lua reopen run ends normally (exit $rc; see $RUN/reopen.log)"
+  fi
+
+  # 6. The renders.
+  echo "-- measuring the renders (target $TARGET LUFS)"
+  local renders=()
+  [ -s "$RUN/renders/before-save.txt" ] && renders+=(--render "bounce before saving=$(paste -sd, "$RUN/renders/before-save.txt")")
+  [ -s "$RUN/renders/after-reopen.txt" ] && renders+=(--render "bounce after reopening=$(paste -sd, "$RUN/renders/after-reopen.txt")")
+  [ -s "$RUN/renders/export-after-save.wav" ] && renders+=(--render "ardour7-export of the session=$RUN/renders/export-after-save.wav")
+  if [ -s "$RUN/renders/input.txt" ] && [ ${#renders[@]} -gt 0 ]; then
+    python3 "$ROOT/scripts/ardour/measure.py" --input "$(paste -sd, "$RUN/renders/input.txt")" \
+      --target "$TARGET" "${renders[@]}" >"$RUN/measure.log" 2>&1
+    sed 's/^/   /' "$RUN/measure.log"
+    grep -q '^CHECK' "$RUN/measure.log" || note "$label" FAIL "the renders could be measured (see $RUN/measure.log)"
+  else
+    note "$label" FAIL "renders to measure exist"
+  fi
+
+  cat "$RUN/create.log" "$RUN/reopen.log" "$RUN/measure.log" 2>/dev/null | grep '^CHECK ' >>"$RUN/checks.log"
+  tally "$label" "$RUN/checks.log"
+}
+
+[ "$DO_VST2" = 1 ] && run_format vst2 LXVST "$VST2"
+[ "$DO_VST3" = 1 ] && run_format vst3 VST3 "$VST3"
+
+echo
+echo "================ summary"
+for line in "${SUMMARY[@]}"; do echo "$line"; done
+echo
+if [ "$TOTAL_FAIL" -eq 0 ] && [ "$TOTAL_PASS" -gt 0 ]; then
+  echo "PASS: $TOTAL_PASS checks passed in Ardour ($(dpkg-query -W -f '${Version}' ardour))"
+  exit 0
+fi
+echo "FAIL: $TOTAL_FAIL of $((TOTAL_PASS + TOTAL_FAIL)) checks failed in Ardour ($(dpkg-query -W -f '${Version}' ardour))"
+exit 1
