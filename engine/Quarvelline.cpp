@@ -169,7 +169,14 @@ bool CLS_QUARVELLINE::AcceptParamOnLoad(int idx, int presetIdx) {
 
 void CLS_QUARVELLINE::Activate(bool active) {
   Lock lock(Mutex());
-  if (active) ResetEngine();
+  if (active) {
+    ResetEngine();
+  } else {
+    // Deactivation marks a break in the audio (a stop of processing, an
+    // export, a reconfiguration): the look-ahead ring must not replay audio
+    // from before it when processing resumes at the same rate.
+    std::fill(mLookAheadBuf.begin(), mLookAheadBuf.end(), 0.0);
+  }
 }
 
 void CLS_QUARVELLINE::ResetEngine() {

@@ -116,6 +116,9 @@ public:
   // ---- Presets and saved state ----
   int NPresets() const { return static_cast<int>(mPresets.size()); }
   int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
+  // Makes a slot current without recalling it (a host selecting a program
+  // index). Out-of-range indices are ignored.
+  void SetCurrentPresetIdx(int idx);
   const char* GetPresetName(int idx) const;
   const PresetSlot* GetPreset(int idx) const {
     return idx >= 0 && idx < NPresets() ? mPresets[static_cast<size_t>(idx)].get() : nullptr;

@@ -60,6 +60,11 @@ void IPlugBase::StoreCurrentPreset(const char* name) {
   if (name && name[0]) CopyText(slot->name, sizeof slot->name, name);
 }
 
+void IPlugBase::SetCurrentPresetIdx(int idx) {
+  Lock lock(mMutex);
+  if (idx >= 0 && idx < NPresets()) mCurrentPresetIdx = idx;
+}
+
 bool IPlugBase::RecallPreset(int idx) {
   Lock lock(mMutex);
   if (idx < 0 || idx >= NPresets()) return false;

@@ -102,7 +102,6 @@ tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context) {
     parameters.addParameter(new IPlugParameter(GetParam(i), static_cast<ParamID>(i), kRootUnitId));
     ParamChanged(i);
   }
-  mSelectedPreset = GetCurrentPresetIdx();
   return kResultOk;
 }
 
@@ -242,7 +241,6 @@ void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
     } else if (id == kPresetParamId) {
       if (NPresets() > 0) {
         RecallPreset(PresetIndexOf(value));
-        mSelectedPreset = GetCurrentPresetIdx();
       }
     } else if (IParameter* param = id < static_cast<ParamID>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr) {
       param->SetFromNormalized(value);
@@ -382,7 +380,7 @@ ParamValue PLUGIN_API IPlugVST3::plainParamToNormalized(ParamID id, ParamValue p
 ParamValue PLUGIN_API IPlugVST3::getParamNormalized(ParamID id) {
   Lock lock(Mutex());
   if (id == kBypassParamId) return IsBypassed() ? 1.0 : 0.0;
-  if (id == kPresetParamId) return NPresets() > 1 ? static_cast<double>(mSelectedPreset) / (NPresets() - 1) : 0.0;
+  if (id == kPresetParamId) return NPresets() > 1 ? static_cast<double>(GetCurrentPresetIdx()) / (NPresets() - 1) : 0.0;
   if (const IParameter* param = id < static_cast<ParamID>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr) {
     return param->Normalized();
   }
@@ -397,7 +395,7 @@ tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID id, ParamValue value) {
     return kResultOk;
   }
   if (id == kPresetParamId) {
-    if (NPresets() > 0) mSelectedPreset = PresetIndexOf(value);
+    if (NPresets() > 0) SetCurrentPresetIdx(PresetIndexOf(value));
     return kResultOk;
   }
   if (IParameter* param = id < static_cast<ParamID>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr) {

@@ -141,9 +141,6 @@ private:
   // Frames of the current call already processed, while a long call is
   // processed in slices: the song position moves on within the call.
   int32_t mSliceOffset = 0;
-  // The program the host selected through setParamNormalized ('prst'); the
-  // base's own index follows every recall.
-  int mSelectedPreset = 0;
   std::vector<const char*> mInputBusNames{"Main Input"};
   std::vector<const char*> mOutputBusNames{"Output"};
   // Buffers of the bypass path, one block long, sized by setupProcessing.

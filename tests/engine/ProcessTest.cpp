@@ -64,6 +64,21 @@ TEST(LookAhead, RingLengthsAndDelays) {
   }
 }
 
+TEST(LookAhead, DeactivationDropsTheAudioHeldInTheRing) {
+  OpenPlug p(48000.0);
+  p->SetParameterPlain(kLookAhead, 100.0);
+  p->SetParameterPlain(kOutLimit, 0.0);
+  std::vector<double> loud(9600), oL, oR;
+  for (size_t i = 0; i < loud.size(); ++i) loud[i] = 0.5 * std::sin(i * 0.05);
+  p.Run(loud, loud, oL, oR);
+  p->Activate(false);
+  p->Activate(true);
+  std::vector<double> quiet(4800, 1e-6);
+  p.Run(quiet, quiet, oL, oR);
+  for (size_t i = 0; i < 4799; ++i) ASSERT_EQ(oL[i], 0.0) << i;  // the ring's old content
+  EXPECT_EQ(oL[4799], 1e-6);                                     // 4799 frames later: the input
+}
+
 TEST(ProcessPath, FirstBlockShowsTheReleaseText) {
   quarvtest::FakeClockScope clock;
   OpenPlug p;
