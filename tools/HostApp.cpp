@@ -136,7 +136,7 @@ int Host::Run(int argc, const char* const* argv) {
   if (!reader.Open(input, &error)) return Fail(error);
   const AudioInfo info = reader.Info();
   const int outputFormat = OutputFormatFor(info.format);
-  mPlug->Configure(info.sampleRate, mOptions.block, info.channels);
+  mPlug->Configure(info.sampleRate, mOptions.block, info.channels, mOptions.precision);
 
   RenderSetup setup;
   setup.block = mOptions.block;
@@ -192,13 +192,16 @@ std::string DefaultModulePath() {
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) {
-    const fs::path beside = exe.parent_path().parent_path() / "modules" / "Quarvelline2.so";
-    if (fs::exists(beside, ec)) return beside.string();
+    // The VST 3 bundle first, the format most hosts load today.
+    for (const char* name : {"Quarvelline3.vst3", "Quarvelline2.so"}) {
+      const fs::path beside = exe.parent_path().parent_path() / "modules" / name;
+      if (fs::exists(beside, ec)) return beside.string();
+    }
   }
 #ifdef QUARV_DEFAULT_MODULE
   return QUARV_DEFAULT_MODULE;
 #else
-  return "Quarvelline2.so";
+  return "Quarvelline3.vst3";
 #endif
 }
 

@@ -154,13 +154,35 @@ TEST(HostProgramTest, WritesTheLimitedFileBesideTheInputAndReports) {
   EXPECT_EQ(out.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
   ASSERT_EQ(out.info.frames, in.info.frames);
   EXPECT_LT(Peak(out.ch[0], out.ch[0].size() - 4410, out.ch[0].size()), 0.3);  // limited well below 0.5
-  for (const char* line : {"module:    ", "(VST 2.4: \"Quarvelline\" by Daskery, version 11600)",
+  for (const char* line : {"module:    ", "(VST 3: \"Quarvelline\" by Daskery, version 10000)",
                            "preset:    \"Spotify: -14 LUFS\" (slot 1)", "frames:    88200 (2.000 s) at 44100 Hz, stereo",
                            "Out Limit -14.0 lu", "Window 10ms", "processing: single precision, blocks of 512 frames",
                            "transport: playing from 0.000 s", "integrated loudness:         -",
                            "maximum momentary loudness:  -", "loudness range:", "largest gain reduction:      ",
                            "real-time factor:            "}) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+}
+
+// The same file, preset and transport through the VST 3 bundle and the
+// VST 2.4 module give the same samples, in both precisions.
+TEST(HostProgramTest, BothModuleFormatsRenderTheSameSamples) {
+  TempDir dir;
+  WriteWav(dir / "music.wav", SineChannels(2, 3.0, 48000, 0.9, 220.0), 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  for (const char* precision : {"single", "double"}) {
+    const std::vector<std::string> common = {"music.wav", "--preset", "Master - Dynamic", "--precision", precision,
+                                             "--locate", "1.5:0.2", "--block", "300"};
+    std::vector<std::string> vst3 = common, vst2 = common;
+    vst3.insert(vst3.end(), {"--out", "vst3.wav"});
+    vst2.insert(vst2.end(), {"--out", "vst2.wav", "--module", QUARV_VST2_MODULE});
+    const CliResult a = RunCli(vst3, dir.path), b = RunCli(vst2, dir.path);
+    ASSERT_EQ(a.code, 0) << a.err;
+    ASSERT_EQ(b.code, 0) << b.err;
+    EXPECT_NE(a.out.find("VST 3"), std::string::npos);
+    EXPECT_NE(b.out.find("VST 2.4"), std::string::npos);
+    const WavData x = ReadWav(dir / "vst3.wav"), y = ReadWav(dir / "vst2.wav");
+    ASSERT_EQ(x.ch.size(), 2u);
+    EXPECT_EQ(x.ch, y.ch) << precision;
   }
 }
 
@@ -347,7 +369,7 @@ TEST(HostProgramTest, JsonReportIsWellFormedAndComplete) {
   EXPECT_EQ(json.values["input.sample_rate"], "8000");
   EXPECT_EQ(json.values["output.format"], "16-bit PCM");
   EXPECT_EQ(json.values["module.name"], "Quarvelline");
-  EXPECT_EQ(json.values["module.version"], "11600");
+  EXPECT_EQ(json.values["module.version"], "10000");  // the VST 3 class version 1.0.0
   EXPECT_EQ(json.values["preset.index"], "7");
   EXPECT_EQ(json.values["processing.precision"], "double");
   EXPECT_EQ(json.values["processing.block"], "512");

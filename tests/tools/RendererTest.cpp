@@ -48,7 +48,7 @@ public:
   void SetProgram(int) override {}
   std::vector<uint8_t> SaveState() override { return {}; }
   bool LoadState(const std::vector<uint8_t>&) override { return false; }
-  void Configure(double sampleRate, int, int channels) override {
+  void Configure(double sampleRate, int, int channels, quarv::host::Precision) override {
     transport.sampleRate = sampleRate;
     mLine.assign(static_cast<size_t>(channels), std::vector<double>(static_cast<size_t>(mDelay), 0.0));
   }
@@ -103,7 +103,7 @@ Rendered RenderFile(const TempDir& dir, const Channels& in, int rate, RecordingP
   WriteWav(dir / "in.wav", in, rate, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
   AudioReader reader;
   EXPECT_TRUE(reader.Open(dir / "in.wav", &r.error)) << r.error;
-  plug.Configure(rate, setup.block, static_cast<int>(in.size()));
+  plug.Configure(rate, setup.block, static_cast<int>(in.size()), setup.precision);
   AudioWriter writer;
   EXPECT_TRUE(writer.Open(dir / "out.wav", rate, static_cast<int>(in.size()), FloatWavFormat(), &r.error));
   r.ok = Render(reader, writer, plug, setup, &r.result, &r.error) && writer.Commit(&r.error);

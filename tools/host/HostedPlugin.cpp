@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "tools/host/Vst2Plugin.h"
+#include "tools/host/Vst3Hosted.h"
 
 namespace quarv::host {
 namespace {
@@ -86,7 +87,7 @@ public:
   std::vector<uint8_t> SaveState() override { return mPlug->GetChunk(false); }
   bool LoadState(const std::vector<uint8_t>& bytes) override { return mPlug->SetChunk(bytes, false); }
 
-  void Configure(double sampleRate, int maxBlock, int channels) override {
+  void Configure(double sampleRate, int maxBlock, int channels, Precision) override {
     mPlug->transport.sampleRate = sampleRate;
     mPlug->Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
     mPlug->Dispatch(effSetBlockSize, 0, maxBlock);
@@ -160,10 +161,7 @@ std::unique_ptr<HostedPlugin> OpenPlugin(const std::string& path, std::string* e
   }
   std::string trimmed = path;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  if (EndsWith(trimmed, ".vst3")) {
-    *error = "cannot load module '" + path + "': VST 3 bundles are not supported yet";
-    return nullptr;
-  }
+  if (EndsWith(trimmed, ".vst3")) return OpenVst3Plugin(trimmed, error);
   if (S_ISDIR(st.st_mode)) {
     *error = "cannot load module '" + path + "': it is a directory";
     return nullptr;

@@ -61,7 +61,8 @@ public:
 
   // Sample rate, maximum block size and channel count (1 or 2) before
   // processing starts; settings, programs and state may change afterwards.
-  virtual void Configure(double sampleRate, int maxBlock, int channels) = 0;
+  // The precision is the one Process will be called with.
+  virtual void Configure(double sampleRate, int maxBlock, int channels, Precision precision) = 0;
   // Processing switched on and off (a DAW's transport-independent
   // activation). Blocks of at most maxBlock frames in between; one buffer per
   // channel. The transport advances with every block.

@@ -407,6 +407,17 @@ ParameterInfo Vst3Plugin::ParamInfo(int index) const {
 
 std::string Vst3Plugin::ParamTitle(int index) const { return FromUtf16(ParamInfo(index).title); }
 
+std::string Vst3Plugin::ParamUnits(int index) const { return FromUtf16(ParamInfo(index).units); }
+
+bool Vst3Plugin::ParamValueOfString(ParamID id, const std::string& text, double* normalized) const {
+  String128 wide{};
+  ToUtf16(text, wide);
+  ParamValue value = 0.0;
+  if (mController->getParamValueByString(id, wide, value) != kResultOk) return false;
+  *normalized = value;
+  return true;
+}
+
 int Vst3Plugin::FindParam(const std::string& title) const {
   for (int i = 0; i < NumParams(); ++i) {
     if (ParamTitle(i) == title) return i;

@@ -180,6 +180,9 @@ public:
   int NumParams() const;
   Steinberg::Vst::ParameterInfo ParamInfo(int index) const;
   std::string ParamTitle(int index) const;
+  std::string ParamUnits(int index) const;
+  // The controller's reading of a text; false when it refuses.
+  bool ParamValueOfString(Steinberg::Vst::ParamID id, const std::string& text, double* normalized) const;
   // Controller index of the parameter with this title (exact), or -1.
   int FindParam(const std::string& title) const;
   // Id of the parameter flagged as program change, or kNoParamId.
