@@ -4,6 +4,7 @@
 #
 # This is a manual check. Neither ./test.sh nor .ci/run runs it: it installs Ardour (a large
 # package that nothing else needs), runs for about a minute in real time, and needs root for apt.
+# Needs: Debian 12 (ardour 1:7.3), python3; installs ardour and libebur128-1 when missing.
 #
 #   scripts/ardour-check.sh                 # VST 2.4 module, and the VST3 bundle if it is built
 #   scripts/ardour-check.sh --vst2 PATH     # a given Quarvelline2.so
@@ -20,13 +21,17 @@
 #     with the "None (Dummy)" audio backend: finds the plug-in in Ardour's list, creates a session
 #     with a stereo track, records a few seconds of the backend's generator ("Sine Wave 1K, 1/3 Oct")
 #     as the track's audio region, inserts the plug-in, prints its name, maker, parameters,
-#     programs and I/O, loads a program, sets "Out Limit" to -30, bounces the track through the
-#     plug-in (the in-session render), saves and closes the session;
+#     programs (Ardour's presets of the instance) and I/O, loads the "Apple Music" program through
+#     Ardour and checks Ardour shows its Out Limit (-16), sets "Out Limit" to -30, bounces the track
+#     through the plug-in (the in-session render), saves and closes the session;
 #  4. renders the saved session with ardour7-export (Ardour's command-line exporter);
 #  5. reopens the session, checks every parameter came back as saved, and bounces again;
 #  6. measures the renders (scripts/ardour/measure.py): each is brought to the -30 LUFS target from
 #     an input that is about 11 LU louder, and the three agree.
 # It prints a PASS/FAIL line per check and a summary, and exits non-zero if any check failed.
+# Why a recorded take and a bounce: Ardour 7.3's Lua has no file import outside its editor window,
+# and its Lua exporter (Session:simple_export) corrupts the heap in the headless tool, with any
+# plug-in; the bounce and ardour7-export are the dependable renders there.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -166,7 +171,9 @@ run_format() {  # label type module
   fi
   local info
   info=$(grep -o '<VST[23]Info [^>]*>' "$RUN/scan.log" | head -1)
-  for want in 'name="Quarvelline"' 'creator="Daskery"' 'n_inputs="2"' 'n_outputs="2"'; do
+  local maker='creator="Daskery"'
+  [ "$type" = VST3 ] && maker='vendor="Daskery"'
+  for want in 'name="Quarvelline"' "$maker" 'n_inputs="2"' 'n_outputs="2"'; do
     if grep -q "$want" <<<"$info"; then note "$label" PASS "scanner cache has $want"
     else note "$label" FAIL "scanner cache has $want"; fi
   done
@@ -175,8 +182,7 @@ run_format() {  # label type module
   local common=(QC_TYPE="$type" QC_NAME=Quarvelline QC_MAKER=Daskery QC_PLUGIN_DIR="$RUN/plugins"
     QC_PARAM_NAMES="$PARAM_NAMES" QC_MIN_PRESETS=20 QC_INPUTS=2 QC_OUTPUTS=2
     QC_SESSION_DIR="$RUN/session" QC_SESSION_NAME=quarvelline-check QC_TRACK=Limited
-    QC_STATE="$RUN/parameters.tsv" QC_SECONDS="$SECONDS_TO_RECORD")
-  [ "$type" = LXVST ] && common+=(QC_PARAMS=9)
+    QC_STATE="$RUN/parameters.tsv" QC_SECONDS="$SECONDS_TO_RECORD" QC_PARAMS=9)
 
   echo "-- ardour7-lua session-check.lua (create)"
   ardour_env "${common[@]}" QC_MODE=create QC_RENDER=bounce-before-save \
@@ -191,14 +197,23 @@ run_format() {  # label type module
     note "$label" FAIL "ardour7-lua create run ends normally (exit $rc; see $RUN/create.log)"
   fi
 
+  # ardour7-export of Ardour 7.3 now and then hangs at the start of the export (its main thread
+  # waits for the butler, which waits on a lock) or crashes, also on sessions without this
+  # plug-in; so it gets up to three tries of a minute, each shown.
   echo "-- ardour7-export -b float (the saved session, rendered by Ardour's exporter)"
-  ardour_env timeout 300 ardour7-export -b float -o "$RUN/renders/export-after-save.wav" \
-    "$RUN/session" quarvelline-check >"$RUN/export.log" 2>&1
-  rc=$?
-  if [ $rc -eq 0 ] && [ -s "$RUN/renders/export-after-save.wav" ]; then
-    note "$label" PASS "ardour7-export renders the saved session through the plug-in"
+  local try ok=0
+  for try in 1 2 3; do
+    rm -f "$RUN/renders/export-after-save.wav"
+    ardour_env timeout 60 ardour7-export -b float -o "$RUN/renders/export-after-save.wav" \
+      "$RUN/session" quarvelline-check >"$RUN/export-$try.log" 2>&1
+    rc=$?
+    if [ $rc -eq 0 ] && [ -s "$RUN/renders/export-after-save.wav" ]; then ok=1; break; fi
+    echo "   try $try: ardour7-export $( [ $rc -eq 124 ] && echo "hung (killed after 60 s)" || echo "exited with $rc"); see $RUN/export-$try.log"
+  done
+  if [ $ok = 1 ]; then
+    note "$label" PASS "ardour7-export renders the saved session through the plug-in (try $try)"
   else
-    note "$label" FAIL "ardour7-export renders the saved session through the plug-in (exit $rc; see $RUN/export.log)"
+    note "$label" FAIL "ardour7-export renders the saved session through the plug-in (3 tries; see $RUN/export-*.log)"
   fi
 
   echo "-- ardour7-lua session-check.lua (reopen)"
