@@ -208,7 +208,7 @@ tresult PLUGIN_API IPlugVST3::setupProcessing(ProcessSetup& setup) {
 tresult PLUGIN_API IPlugVST3::process(ProcessData& data) {
   Lock lock(Mutex());
   if (data.processContext) mContext = *data.processContext;
-  ApplyParameterChanges(data.inputParameterChanges);
+  if (ApplyParameterChanges(data.inputParameterChanges)) ReportRecalledValues(data.outputParameterChanges);
   // The buffers are read as the data says they are.
   if (data.symbolicSampleSize == kSample32) {
     ProcessAudio<Sample32>(data);
@@ -222,8 +222,9 @@ int IPlugVST3::PresetIndexOf(double normalized) const {
   return static_cast<int>((NPresets() - 1) * ClampNormalized(normalized) + 0.5);
 }
 
-void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
-  if (!changes) return;
+bool IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
+  bool recalled = false;
+  if (!changes) return recalled;
   const int32 count = changes->getParameterCount();
   for (int32 i = 0; i < count; ++i) {
     IParamValueQueue* queue = changes->getParameterData(i);
@@ -241,12 +242,27 @@ void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
     } else if (id == kPresetParamId) {
       if (NPresets() > 0) {
         RecallPreset(PresetIndexOf(value));
+        recalled = true;
       }
     } else if (IParameter* param = id < static_cast<ParamID>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr) {
       param->SetFromNormalized(value);
       if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(static_cast<int>(id), value, true);
       ParamChanged(static_cast<int>(id));
     }
+  }
+  return recalled;
+}
+
+// A program recalled on the audio thread changes every parameter behind the
+// host's back; the values go out with the block so the host's controls and
+// automation follow the program.
+void IPlugVST3::ReportRecalledValues(IParameterChanges* out) {
+  if (!out) return;
+  for (int i = 0; i < NParams(); ++i) {
+    int32 queueIndex = 0;
+    IParamValueQueue* queue = out->addParameterData(static_cast<ParamID>(i), queueIndex);
+    int32 pointIndex = 0;
+    if (queue) queue->addPoint(0, GetParam(i)->Normalized(), pointIndex);
   }
 }
 

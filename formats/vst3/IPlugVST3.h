@@ -128,7 +128,9 @@ private:
   // setBusArrangements: bus 0 of list gets the arrangement for nChannels
   // under the given name unless it has that many channels already.
   static void ReplaceMainBus(Steinberg::Vst::BusList& list, const char* name, int nChannels);
-  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
+  // True when a program was recalled.
+  bool ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
+  void ReportRecalledValues(Steinberg::Vst::IParameterChanges* out);
   int PresetIndexOf(double normalized) const;
   template <typename T>
   void ProcessAudio(Steinberg::Vst::ProcessData& data);

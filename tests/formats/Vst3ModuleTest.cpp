@@ -579,6 +579,21 @@ TEST(Vst3Params, ThePresetParameterRecallsWhileSetParamNormalizedOnlySelects) {
   EXPECT_EQ(p->ProgramName(28), "- 29 -");
 }
 
+TEST(Vst3Params, ARecalledProgramReportsItsValuesToTheHost) {
+  auto p = Load();
+  p->log.outputChanges.clear();
+  p->QueueChange(0, 0.75);
+  ASSERT_EQ(p->Flush(), kResultOk);
+  EXPECT_TRUE(p->log.outputChanges.empty()) << "a plain parameter change is the host's own";
+  ASSERT_TRUE(p->RecallProgram(6));  // "Apple Music: -16 LUFS"
+  ASSERT_EQ(p->log.outputChanges.size(), 9u);
+  for (const auto& change : p->log.outputChanges) {
+    EXPECT_DOUBLE_EQ(change.value, p->ParamNormalized(change.id)) << change.id;
+  }
+  EXPECT_EQ(p->log.outputChanges[5].id, 5u);
+  EXPECT_DOUBLE_EQ(p->log.outputChanges[5].value, 44.0 / 60.0);  // Out Limit -16
+}
+
 TEST(Vst3Params, TheSlotsAgreeWithTheVst2Module) {
   // Each factory slot recalled by its normalised index sets the values the
   // slot defines: every slot from 7 on loads all nine.

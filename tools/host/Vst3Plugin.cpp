@@ -498,8 +498,19 @@ tresult Vst3Plugin::ProcessData(Vst::ProcessData& data) {
   FillContext();
   if (!data.processContext && transport.timeInfoAvailable) data.processContext = &mContext;
   if (!data.inputParameterChanges && !mChanges.Empty()) data.inputParameterChanges = &mChanges;
+  mOutChanges.Clear();
+  if (!data.outputParameterChanges) data.outputParameterChanges = &mOutChanges;
   const tresult result = mProcessor->process(data);
   mChanges.Clear();
+  // What the plug-in reports back, as a host's controls would take it.
+  for (int32 i = 0; i < mOutChanges.getParameterCount(); ++i) {
+    IParamValueQueue* queue = mOutChanges.getParameterData(i);
+    int32 offset = 0;
+    ParamValue value = 0.0;
+    if (queue && queue->getPointCount() > 0 && queue->getPoint(queue->getPointCount() - 1, offset, value) == kResultOk) {
+      log.outputChanges.push_back({queue->getParameterId(), value});
+    }
+  }
   Advance(data.numSamples);
   return result;
 }

@@ -120,6 +120,8 @@ struct Vst3HostLog {
   std::vector<Edit> performEdits;
   std::vector<Steinberg::Vst::ParamID> endEdits;
   std::vector<Steinberg::int32> restarts;
+  // Values the plug-in sent back through a block's output parameter changes.
+  std::vector<Edit> outputChanges;
 };
 
 class Vst3Plugin {
@@ -244,6 +246,7 @@ private:
   Steinberg::Vst::ProcessSetup mSetup{};
   Steinberg::Vst::ProcessContext mContext{};
   ParamChanges mChanges;
+  ParamChanges mOutChanges;
 };
 
 }  // namespace quarv::host
