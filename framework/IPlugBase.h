@@ -198,6 +198,7 @@ private:
   };
 
   void CallProcessBlock(int nFrames);
+  PresetSlot* FirstFreePreset();
   void ConvertOutputs(int nFrames, bool accumulate);
 
   std::vector<ChannelIOConfig> mChannelIO;

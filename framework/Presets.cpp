@@ -13,16 +13,17 @@ const char* IPlugBase::GetPresetName(int idx) const {
   return slot ? slot->name : "";
 }
 
+PresetSlot* IPlugBase::FirstFreePreset() {
+  for (auto& slot : mPresets) {
+    if (!slot->initialized) return slot.get();
+  }
+  return nullptr;
+}
+
 void IPlugBase::NameDefaultPresets(const char* name, int count) {
   Lock lock(mMutex);
   for (int n = 0; n < count; ++n) {
-    PresetSlot* free = nullptr;
-    for (auto& slot : mPresets) {
-      if (!slot->initialized) {
-        free = slot.get();
-        break;
-      }
-    }
+    PresetSlot* free = FirstFreePreset();
     if (!free) return;
     free->initialized = true;
     CopyText(free->name, sizeof free->name, name ? name : "Default");
@@ -31,13 +32,7 @@ void IPlugBase::NameDefaultPresets(const char* name, int count) {
 
 void IPlugBase::DefinePreset(const char* name, std::initializer_list<double> values) {
   Lock lock(mMutex);
-  PresetSlot* free = nullptr;
-  for (auto& slot : mPresets) {
-    if (!slot->initialized) {
-      free = slot.get();
-      break;
-    }
-  }
+  PresetSlot* free = FirstFreePreset();
   if (!free) return;
   free->initialized = true;
   CopyText(free->name, sizeof free->name, name);
