@@ -312,8 +312,10 @@ void BM_HostRender10Minutes(benchmark::State& state) {
     return;
   }
   const std::string in = input.Input(), out = input.Output();
+  // Argument 2: the VST 2.4 module; 3: the VST 3 bundle (the host's default).
+  const char* module = state.range(0) == 2 ? QUARV_VST2_MODULE : QUARV_VST3_BUNDLE;
   const char* argv[] = {"quarvelline-host", in.c_str(), "--out", out.c_str(), "--preset", "Spotify: -14 LUFS",
-                        "--json"};
+                        "--json", "--module", module};
   double reported = 0.0;
   for (auto _ : state) {
     // Each run writes its result afresh, as a first render does (replacing
@@ -340,7 +342,7 @@ void BM_HostRender10Minutes(benchmark::State& state) {
                                              benchmark::Counter::kIsRate);
   state.counters["host_rtf"] = reported / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_HostRender10Minutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_HostRender10Minutes)->ArgName("vst")->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
@@ -353,7 +355,11 @@ public:
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       if (run.run_type == Run::RT_Aggregate && !median) continue;
       mMedians = mMedians || median;
-      for (const auto& [name, counter] : run.counters) mValues[run.run_name.str()][name] = counter.value;
+      // Keyed by the function name and its arguments, without the
+      // iteration count and repetition suffixes.
+      std::string key = run.run_name.function_name;
+      if (!run.run_name.args.empty()) key += "/" + run.run_name.args;
+      for (const auto& [name, counter] : run.counters) mValues[key][name] = counter.value;
     }
   }
 
@@ -374,11 +380,14 @@ public:
       std::printf("module processReplacing / core, in turns: %.3f (%.2f against %.2f ns/frame)\n", paired,
                   Value("BM_ModuleAgainstCore", "module_ns"), Value("BM_ModuleAgainstCore", "core_ns"));
     }
-    const double rtf = Value("BM_HostRender10Minutes", "rtf");
-    if (rtf > 0.0) {
-      std::printf("\nhost render of 10 minutes, report included: %.0fx real time end to end, %.0fx as the host "
-                  "reports it\n",
-                  rtf, Value("BM_HostRender10Minutes", "host_rtf"));
+    for (const char* format : {"2", "3"}) {
+      const std::string run = std::string("BM_HostRender10Minutes/vst:") + format;
+      const double rtf = Value(run, "rtf");
+      if (rtf > 0.0) {
+        std::printf("\nhost render of 10 minutes through the VST %s module, report included: %.0fx real time end "
+                    "to end, %.0fx as the host reports it\n",
+                    format[0] == '2' ? "2.4" : "3", rtf, Value(run, "host_rtf"));
+      }
     }
   }
 
