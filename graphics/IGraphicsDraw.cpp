@@ -212,19 +212,19 @@ LICE_CachedFont* IGraphics::CacheFont(TextStyle& style) {
     style.cachedFont = hit;
     return hit;
   }
-  LICE_FontSpec desc;
-  desc.height = style.size;
-  desc.escapement = static_cast<int>((static_cast<long long>(style.orientation) % 360) * 10);
-  desc.weight = (style.style & TextStyle::kStyleBold) ? 700 : 400;
-  desc.italic = (style.style & TextStyle::kStyleItalic) != 0;
+  LICE_FontSpec fontSpec;
+  fontSpec.height = style.size;
+  fontSpec.escapement = static_cast<int>((static_cast<long long>(style.orientation) % 360) * 10);
+  fontSpec.weight = (style.style & TextStyle::kStyleBold) ? 700 : 400;
+  fontSpec.italic = (style.style & TextStyle::kStyleItalic) != 0;
   switch (style.quality) {
     case TextStyle::kQualityDefault:
     case TextStyle::kQualityAntialiased:
-    case TextStyle::kQualityClearType: desc.quality = style.quality; break;
-    default: desc.quality = TextStyle::kQualityNonAntialiased; break;
+    case TextStyle::kQualityClearType: fontSpec.quality = style.quality; break;
+    default: fontSpec.quality = TextStyle::kQualityNonAntialiased; break;
   }
-  std::memcpy(desc.face, style.font, sizeof desc.face);
-  LICE_PlatformFont* platformFont = LICE_CreatePlatformFont(desc);
+  std::memcpy(fontSpec.face, style.font, sizeof fontSpec.face);
+  LICE_PlatformFont* platformFont = LICE_CreatePlatformFont(fontSpec);
   if (!platformFont) return nullptr;
   auto* font = new LICE_CachedFont();
   font->SetFromPlatformFont(platformFont, LICE_FONT_FLAG_OWNS_FONT | LICE_FONT_FLAG_RENDER_NATIVE);

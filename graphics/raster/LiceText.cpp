@@ -164,21 +164,21 @@ public:
   }
 };
 
-LICE_PlatformFont* LICE_CreatePlatformFont(const LICE_FontSpec& desc) {
-  if (desc.height > kMaxHeight || desc.height < -kMaxHeight) return nullptr;
+LICE_PlatformFont* LICE_CreatePlatformFont(const LICE_FontSpec& fontSpec) {
+  if (fontSpec.height > kMaxHeight || fontSpec.height < -kMaxHeight) return nullptr;
   std::shared_ptr<FontBackend> backend = Backend();
   if (!backend->library) return nullptr;
 
-  char face[sizeof desc.face + 1];
-  std::memcpy(face, desc.face, sizeof desc.face);
-  face[sizeof desc.face] = '\0';
+  char face[sizeof fontSpec.face + 1];
+  std::memcpy(face, fontSpec.face, sizeof fontSpec.face);
+  face[sizeof fontSpec.face] = '\0';
 
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return nullptr;
   if (face[0]) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face));
-  const int weight = std::clamp(desc.weight > 0 ? desc.weight : 400, 1, 1000);
+  const int weight = std::clamp(fontSpec.weight > 0 ? fontSpec.weight : 400, 1, 1000);
   FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-  FcPatternAddInteger(pattern, FC_SLANT, desc.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddInteger(pattern, FC_SLANT, fontSpec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
@@ -230,29 +230,29 @@ LICE_PlatformFont* LICE_CreatePlatformFont(const LICE_FontSpec& desc) {
   }
   double em;
   int cell;
-  if (desc.height < 0) {
-    em = -desc.height;
+  if (fontSpec.height < 0) {
+    em = -fontSpec.height;
     cell = static_cast<int>(std::lround(em * (asc + desc) / ft->units_per_EM));
   } else {
-    cell = desc.height > 0 ? desc.height : kDefaultHeight;
+    cell = fontSpec.height > 0 ? fontSpec.height : kDefaultHeight;
     em = cell * ft->units_per_EM / (asc + desc);
   }
   font->lineHeight = std::max(1, cell);
   font->ascent = static_cast<int>(std::lround(cell * asc / (asc + desc)));
   if (FT_Set_Char_Size(ft, 0, std::max<FT_F26Dot6>(1, std::lround(em * 64.0)), 72, 72) != 0) return nullptr;
 
-  font->mono = desc.quality != 0 && desc.quality != 2 && desc.quality != 3;
+  font->mono = fontSpec.quality != 0 && fontSpec.quality != 2 && fontSpec.quality != 3;
   if (weight >= 600 && matchedWeight < FC_WEIGHT_DEMIBOLD) {
     font->emboldenSynthetic = true;
     font->emboldenStrength = std::max<FT_Pos>(1, std::lround(em * 64.0 / 24.0));
   }
   // Baseline rotation, and a slant when an italic was asked for and the face
   // found has none.
-  const double angle = desc.escapement / 10.0 * 3.14159265358979323846 / 180.0;
+  const double angle = fontSpec.escapement / 10.0 * 3.14159265358979323846 / 180.0;
   font->cosE = std::cos(angle);
   font->sinE = std::sin(angle);
-  const double shear = (desc.italic && matchedSlant == FC_SLANT_ROMAN) ? 0.2 : 0.0;
-  if (desc.escapement % 3600 != 0 || shear != 0.0) {
+  const double shear = (fontSpec.italic && matchedSlant == FC_SLANT_ROMAN) ? 0.2 : 0.0;
+  if (fontSpec.escapement % 3600 != 0 || shear != 0.0) {
     FT_Matrix m;
     m.xx = static_cast<FT_Fixed>(std::lround(font->cosE * 65536.0));
     m.xy = static_cast<FT_Fixed>(std::lround((font->cosE * shear - font->sinE) * 65536.0));

@@ -25,7 +25,7 @@ class LICE_PlatformFont;
 
 // Returns nullptr when no face can be found or loaded, or the height is beyond
 // 2048 pixels. The caller owns the result.
-LICE_PlatformFont* LICE_CreatePlatformFont(const LICE_FontSpec& desc);
+LICE_PlatformFont* LICE_CreatePlatformFont(const LICE_FontSpec& fontSpec);
 void LICE_DestroyPlatformFont(LICE_PlatformFont* font);
 // Family and style of the face that was chosen, e.g. "Liberation Sans Bold".
 const char* LICE_PlatformFontName(const LICE_PlatformFont* font);

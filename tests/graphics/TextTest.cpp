@@ -19,12 +19,12 @@ namespace {
 constexpr LICE_pixel kBlack = LICE_ARGB(255, 0, 0, 0);
 
 std::string FaceFor(const char* family, int weight, bool italic) {
-  LICE_FontSpec spec;
-  spec.height = 16;
-  spec.weight = weight;
-  spec.italic = italic;
-  std::strncpy(spec.face, family, sizeof spec.face - 1);
-  LICE_PlatformFont* font = LICE_CreatePlatformFont(spec);
+  LICE_FontSpec fontSpec;
+  fontSpec.height = 16;
+  fontSpec.weight = weight;
+  fontSpec.italic = italic;
+  std::strncpy(fontSpec.face, family, sizeof fontSpec.face - 1);
+  LICE_PlatformFont* font = LICE_CreatePlatformFont(fontSpec);
   const std::string name = font ? LICE_PlatformFontName(font) : "(none)";
   LICE_DestroyPlatformFont(font);
   return name;
@@ -55,9 +55,9 @@ TEST(TextFonts, EditorFamiliesResolveToMetricCompatibleFaces) {
 TEST(TextFonts, UnknownFamilyFallsBackAndAbsurdSizesAreRefused) {
   EXPECT_NE(FaceFor("No Such Family Anywhere", 400, false), "(none)");
   EXPECT_NE(FaceFor("", 400, false), "(none)");
-  LICE_FontSpec spec;
-  spec.height = 100000;
-  EXPECT_EQ(LICE_CreatePlatformFont(spec), nullptr);
+  LICE_FontSpec fontSpec;
+  fontSpec.height = 100000;
+  EXPECT_EQ(LICE_CreatePlatformFont(fontSpec), nullptr);
 }
 
 TEST(TextFonts, CacheKeyIgnoresColourAlignAndQuality) {
