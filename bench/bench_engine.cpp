@@ -17,6 +17,8 @@
 // table the program prints a summary with ns per frame and the ratio of each
 // case to libebur128; with --benchmark_repetitions=N it uses the medians.
 #include <benchmark/benchmark.h>
+
+#include "bench/BenchSummary.h"
 #include <ebur128.h>
 #include <unistd.h>
 
@@ -179,55 +181,28 @@ void BM_PlainKWeighting(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainKWeighting);
 
-// Prints the usual console table and collects ns per frame for the summary,
-// from the ns_per_frame counter (seconds per frame once finished).
-class SummaryReporter : public benchmark::ConsoleReporter {
+// The table of ns per frame (the ns_per_frame counter holds seconds per
+// frame) against libebur128.
+class SummaryReporter : public quarvbench::CollectingReporter {
 public:
-  explicit SummaryReporter(bool color) : ConsoleReporter(color ? OO_ColorTabular : OO_Tabular) {}
+  using CollectingReporter::CollectingReporter;
 
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const auto counter = run.counters.find("ns_per_frame");
-      if (run.error_occurred || counter == run.counters.end()) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Aggregate && !median) continue;
-      const std::string name = run.run_name.str();
-      if (!mNsPerFrame.count(name)) mOrder.push_back(name);
-      // With repetitions the median, which comes last, replaces the runs.
-      mNsPerFrame[name] = counter->second.value * 1e9;
-      mMedians = mMedians || median;
-    }
-  }
-
-  void PrintSummary() const {
-    const auto ref = mNsPerFrame.find("BM_Libebur128");
+  void PrintSummary() const override {
+    const double ref = Value("BM_Libebur128", "ns_per_frame") * 1e9;
     std::printf("\nns per stereo frame (48 kHz, 512-frame blocks)%s\n", mMedians ? ", medians" : "");
     std::printf("%-48s %10s %14s\n", "case", "ns/frame", "x libebur128");
     for (const std::string& name : mOrder) {
-      const double ns = mNsPerFrame.at(name);
-      if (ref != mNsPerFrame.end() && ref->second > 0.0) {
-        std::printf("%-48s %10.2f %14.3f\n", name.c_str(), ns, ns / ref->second);
+      const double ns = Value(name, "ns_per_frame") * 1e9;
+      if (ns <= 0.0) continue;
+      if (ref > 0.0) {
+        std::printf("%-48s %10.2f %14.3f\n", name.c_str(), ns, ns / ref);
       } else {
         std::printf("%-48s %10.2f %14s\n", name.c_str(), ns, "-");
       }
     }
   }
-
-private:
-  std::map<std::string, double> mNsPerFrame;
-  std::vector<std::string> mOrder;
-  bool mMedians = false;
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  SummaryReporter reporter(isatty(STDOUT_FILENO) != 0);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintSummary();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return quarvbench::RunWithSummary<SummaryReporter>(argc, argv); }

@@ -27,6 +27,8 @@
 // disk and closing). The summary after the table gives the module-to-core
 // ratios; with --benchmark_repetitions=N it uses the medians.
 #include <benchmark/benchmark.h>
+
+#include "bench/BenchSummary.h"
 #include <unistd.h>
 
 #include <algorithm>
@@ -344,26 +346,11 @@ void BM_HostRender10Minutes(benchmark::State& state) {
 }
 BENCHMARK(BM_HostRender10Minutes)->ArgName("vst")->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-class SummaryReporter : public benchmark::ConsoleReporter {
+class SummaryReporter : public quarvbench::CollectingReporter {
 public:
-  explicit SummaryReporter(bool color) : ConsoleReporter(color ? OO_ColorTabular : OO_Tabular) {}
+  using CollectingReporter::CollectingReporter;
 
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.run_type == Run::RT_Aggregate && !median) continue;
-      mMedians = mMedians || median;
-      // Keyed by the function name and its arguments, without the
-      // iteration count and repetition suffixes.
-      std::string key = run.run_name.function_name;
-      if (!run.run_name.args.empty()) key += "/" + run.run_name.args;
-      for (const auto& [name, counter] : run.counters) mValues[key][name] = counter.value;
-    }
-  }
-
-  void PrintSummary() const {
+  void PrintSummary() const override {
     const double core = Value("BM_CoreProcessBlock", "ns_per_frame") * 1e9;
     const double single = Value("BM_ModuleProcessReplacing", "ns_per_frame") * 1e9;
     const double dbl = Value("BM_ModuleProcessDoubleReplacing", "ns_per_frame") * 1e9;
@@ -390,27 +377,8 @@ public:
       }
     }
   }
-
-private:
-  double Value(const std::string& run, const std::string& counter) const {
-    const auto r = mValues.find(run);
-    if (r == mValues.end()) return 0.0;
-    const auto c = r->second.find(counter);
-    return c == r->second.end() ? 0.0 : c->second;
-  }
-
-  std::map<std::string, std::map<std::string, double>> mValues;
-  bool mMedians = false;
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  SummaryReporter reporter(isatty(STDOUT_FILENO) != 0);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintSummary();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return quarvbench::RunWithSummary<SummaryReporter>(argc, argv); }
