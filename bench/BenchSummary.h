@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,6 +48,15 @@ protected:
   std::vector<std::string> mOrder;
   bool mMedians = false;
 };
+
+// Each iteration processes framesPerIteration stereo frames: items per second,
+// and the ns_per_frame counter (seconds per frame once finished).
+inline void CountFrames(benchmark::State& state, int64_t framesPerIteration) {
+  state.SetItemsProcessed(state.iterations() * framesPerIteration);
+  state.counters["ns_per_frame"] = benchmark::Counter(
+      static_cast<double>(framesPerIteration),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
 
 template <typename Reporter>
 int RunWithSummary(int argc, char** argv) {

@@ -62,12 +62,6 @@ const Material& Audio() {
   return material;
 }
 
-void CountFrames(benchmark::State& state) {
-  state.SetItemsProcessed(state.iterations() * kBlock);
-  state.counters["ns_per_frame"] = benchmark::Counter(
-      kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
 // Args: "Window" list index (0 "2.5ms", 2 "10ms", 5 "100ms"), "Look Ahead" in
 // ms, "Out Limit" in LU. At -20 LU the loud sections of the material are
 // limited by about 5 dB and the quiet ones pass, so the gain computer works
@@ -106,7 +100,7 @@ void BM_Engine(benchmark::State& state) {
     benchmark::DoNotOptimize(outR.data());
     benchmark::ClobberMemory();
   }
-  CountFrames(state);
+  quarvbench::CountFrames(state, kBlock);
 
   IPlugBase::Lock lock(plug->Mutex());
   state.counters["max_atten_dB"] = plug->mMinGain < 1.0 ? -20.0 * std::log10(plug->mMinGain) : 0.0;
@@ -133,7 +127,7 @@ void BM_Libebur128(benchmark::State& state) {
     ebur128_add_frames_double(st, audio.interleaved.data() + 2 * block * kBlock, kBlock);
     if (++block == audio.blocks) block = 0;
   }
-  CountFrames(state);
+  quarvbench::CountFrames(state, kBlock);
   double integrated = 0.0;
   ebur128_loudness_global(st, &integrated);
   benchmark::DoNotOptimize(integrated);
@@ -177,7 +171,7 @@ void BM_PlainKWeighting(benchmark::State& state) {
     benchmark::DoNotOptimize(sum);
     if (++block == audio.blocks) block = 0;
   }
-  CountFrames(state);
+  quarvbench::CountFrames(state, kBlock);
 }
 BENCHMARK(BM_PlainKWeighting);
 

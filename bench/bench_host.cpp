@@ -78,12 +78,6 @@ const Material& Audio() {
   return material;
 }
 
-void CountFrames(benchmark::State& state) {
-  state.SetItemsProcessed(state.iterations() * kBlock);
-  state.counters["ns_per_frame"] = benchmark::Counter(
-      kBlock, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-
 // One plug-in instance stepping through the material block by block:
 // process(offset, out) runs the block at that frame offset into out. The
 // first round allocates the engine's buffers, so Warm runs it unmeasured.
@@ -169,7 +163,7 @@ template <typename S>
 void RunBlocks(benchmark::State& state, S stepper) {
   stepper.Warm();
   for (auto _ : state) stepper.Next();
-  CountFrames(state);
+  quarvbench::CountFrames(state, kBlock);
 }
 
 void BM_CoreProcessBlock(benchmark::State& state) {
