@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <bit>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -40,4 +41,45 @@ LICE_MemBitmap* LICE_DecodePNG(const void* data, size_t length) {
   }
   png_image_free(&image);
   return bm.release();
+}
+
+std::vector<unsigned char> LICE_EncodePNG(LICE_IBitmap* bm, bool withAlpha) {
+  if (!bm || !bm->Bits() || bm->Width() <= 0 || bm->Height() <= 0) return {};
+  const int w = bm->Width(), h = bm->Height();
+  const size_t channels = withAlpha ? 4 : 3;
+  std::vector<unsigned char> packed(static_cast<size_t>(w) * static_cast<size_t>(h) * channels);
+  unsigned char* out = packed.data();
+  for (int y = 0; y < h; ++y) {
+    const LICE_pixel* row = LICE_Row(bm, y);
+    for (int x = 0; x < w; ++x) {
+      const LICE_pixel p = row[x];
+      *out++ = static_cast<unsigned char>(LICE_R(p));
+      *out++ = static_cast<unsigned char>(LICE_G(p));
+      *out++ = static_cast<unsigned char>(LICE_B(p));
+      if (withAlpha) *out++ = static_cast<unsigned char>(LICE_A(p));
+    }
+  }
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(w);
+  image.height = static_cast<png_uint_32>(h);
+  // 8-bit samples are written as they are: the alpha stays straight.
+  image.format = withAlpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  if (!png_image_write_get_memory_size(image, size, 0, packed.data(), 0, nullptr)) return {};
+  std::vector<unsigned char> bytes(size);
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, packed.data(), 0, nullptr)) return {};
+  bytes.resize(size);
+  return bytes;
+}
+
+bool LICE_WritePNG(LICE_IBitmap* bm, const char* path, bool withAlpha) {
+  if (!path) return false;
+  const std::vector<unsigned char> bytes = LICE_EncodePNG(bm, withAlpha);
+  if (bytes.empty()) return false;
+  std::FILE* f = std::fopen(path, "wb");
+  if (!f) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && written;
 }

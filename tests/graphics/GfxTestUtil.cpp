@@ -1,10 +1,7 @@
 #include "GfxTestUtil.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -16,41 +13,9 @@ void Fill(LICE_IBitmap* bm, LICE_pixel p) {
   for (int y = 0; y < bm->Height(); ++y) std::fill_n(LICE_Row(bm, y), bm->Width(), p);
 }
 
-std::vector<uint8_t> EncodePng(LICE_IBitmap* bm, bool withAlpha) {
-  std::vector<uint8_t> rgba;
-  const int w = bm->Width(), h = bm->Height();
-  const int ch = withAlpha ? 4 : 3;
-  rgba.reserve(static_cast<size_t>(w) * h * ch);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const LICE_pixel p = At(bm, x, y);
-      rgba.push_back(static_cast<uint8_t>(LICE_R(p)));
-      rgba.push_back(static_cast<uint8_t>(LICE_G(p)));
-      rgba.push_back(static_cast<uint8_t>(LICE_B(p)));
-      if (withAlpha) rgba.push_back(static_cast<uint8_t>(LICE_A(p)));
-    }
-  }
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(w);
-  image.height = static_cast<png_uint_32>(h);
-  image.format = withAlpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) return {};
-  std::vector<uint8_t> out(size);
-  if (!png_image_write_to_memory(&image, out.data(), &size, 0, rgba.data(), 0, nullptr)) return {};
-  out.resize(size);
-  return out;
-}
+std::vector<uint8_t> EncodePng(LICE_IBitmap* bm, bool withAlpha) { return LICE_EncodePNG(bm, withAlpha); }
 
-bool WritePng(LICE_IBitmap* bm, const std::string& path) {
-  const std::vector<uint8_t> bytes = EncodePng(bm);
-  if (bytes.empty()) return false;
-  std::ofstream f(path, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(f);
-}
+bool WritePng(LICE_IBitmap* bm, const std::string& path) { return LICE_WritePNG(bm, path.c_str(), true); }
 
 std::unique_ptr<LICE_MemBitmap> ReadPng(const std::string& path) {
   std::ifstream f(path, std::ios::binary);

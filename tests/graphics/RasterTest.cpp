@@ -1,10 +1,13 @@
 // Pixel operations of the raster layer: the combine formulas, clipping,
-// flipped bitmaps, fills, lines, arcs, the rotated blit and PNG decoding.
+// flipped bitmaps, fills, lines, arcs, the rotated blit and PNG decoding and
+// encoding.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <string>
 
 #include "GfxTestUtil.h"
 #include "graphics/raster/LicePng.h"
@@ -378,6 +381,29 @@ TEST(RasterPng, DecodesRgbAndRgbaWithStraightAlpha) {
   ASSERT_TRUE(back);
   EXPECT_EQ(At(back.get(), 0, 0), LICE_ARGB(255, 10, 20, 30));
   EXPECT_EQ(At(back.get(), 1, 0), LICE_ARGB(255, 200, 100, 50));
+}
+
+TEST(RasterPng, EncodesTopRowFirstAndWritesFiles) {
+  gfxtest::FlippedBitmap img(2, 3);
+  At(&img, 0, 0) = LICE_ARGB(255, 1, 2, 3);
+  At(&img, 1, 2) = LICE_ARGB(77, 250, 128, 9);
+  const std::vector<unsigned char> png = LICE_EncodePNG(&img, true);
+  std::unique_ptr<LICE_MemBitmap> back(LICE_DecodePNG(png.data(), png.size()));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(gfxtest::CompareBitmaps(back.get(), &img, 0, nullptr), 0);
+
+  LICE_MemBitmap empty;
+  EXPECT_TRUE(LICE_EncodePNG(&empty, true).empty());
+  EXPECT_TRUE(LICE_EncodePNG(nullptr, false).empty());
+
+  const std::string path = ::testing::TempDir() + "raster_png_write.png";
+  ASSERT_TRUE(LICE_WritePNG(&img, path.c_str(), false));
+  back = gfxtest::ReadPng(path);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(At(back.get(), 1, 2), LICE_ARGB(255, 250, 128, 9));
+  std::remove(path.c_str());
+  EXPECT_FALSE(LICE_WritePNG(&img, "/nonexistent-folder/x.png", true));
+  EXPECT_FALSE(LICE_WritePNG(&empty, path.c_str(), true));
 }
 
 TEST(RasterPng, CorruptOrTruncatedBytesYieldNothing) {
