@@ -7,9 +7,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -28,33 +30,57 @@ std::string SfMessage(SNDFILE* file) {
   return m;
 }
 
-// The temporary file being written, removed when the process is interrupted
-// so that an aborted run leaves nothing behind. Only one output is written at
-// a time.
-char gPendingTemp[4096];
-volatile std::sig_atomic_t gHasPendingTemp = 0;
+// The temporary files being written, removed when the process is interrupted
+// so that an aborted run leaves nothing behind. Several files may be written
+// at once (one per file rendered in parallel); a slot is free (0), being
+// filled (1) or holds a path the handler removes (2). Without a free slot a
+// file is simply not removed on an interruption.
+constexpr int kPendingSlots = 128;
+struct PendingTemp {
+  std::atomic<int> state{0};
+  char path[4096];
+};
+PendingTemp gPendingTemps[kPendingSlots];
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots");
 
-extern "C" void RemovePendingTempAndDie(int sig) {
-  if (gHasPendingTemp) unlink(gPendingTemp);
+extern "C" void RemovePendingTempsAndDie(int sig) {
+  for (PendingTemp& p : gPendingTemps) {
+    if (p.state.load() == 2) unlink(p.path);
+  }
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
 
-void SetPendingTemp(const std::string& path) {
-  static std::atomic<bool> handlersInstalled{false};
-  if (!handlersInstalled.exchange(true)) {
+void InstallRemovalHandlers() {
+  static std::once_flag once;
+  std::call_once(once, [] {
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
       // A signal the caller chose to ignore stays ignored.
-      if (std::signal(sig, RemovePendingTempAndDie) == SIG_IGN) std::signal(sig, SIG_IGN);
+      if (std::signal(sig, RemovePendingTempsAndDie) == SIG_IGN) std::signal(sig, SIG_IGN);
     }
-  }
-  gHasPendingTemp = 0;
-  if (path.size() >= sizeof gPendingTemp) return;
-  std::memcpy(gPendingTemp, path.c_str(), path.size() + 1);
-  gHasPendingTemp = 1;
+  });
 }
 
-void ClearPendingTemp() { gHasPendingTemp = 0; }
+}  // namespace
+
+int SetPendingTemp(const std::string& path) {
+  InstallRemovalHandlers();
+  if (path.size() >= sizeof gPendingTemps[0].path) return -1;
+  for (int i = 0; i < kPendingSlots; ++i) {
+    int expected = 0;
+    if (!gPendingTemps[i].state.compare_exchange_strong(expected, 1)) continue;
+    std::memcpy(gPendingTemps[i].path, path.c_str(), path.size() + 1);
+    gPendingTemps[i].state.store(2);
+    return i;
+  }
+  return -1;
+}
+
+void ClearPendingTemp(int slot) {
+  if (slot >= 0 && slot < kPendingSlots) gPendingTemps[slot].state.store(0);
+}
+
+namespace {
 
 // Samples written between two requests to start writing back (4 MB of
 // 32-bit float).
@@ -177,6 +203,28 @@ std::string SampleFormatName(int format) {
   }
 }
 
+std::optional<double> HighestSample(int format) {
+  int bits = 0;
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+      bits = 8;
+      break;
+    case SF_FORMAT_PCM_16:
+      bits = 16;
+      break;
+    case SF_FORMAT_PCM_24:
+      bits = 24;
+      break;
+    case SF_FORMAT_PCM_32:
+      bits = 32;
+      break;
+    default:
+      return std::nullopt;
+  }
+  return 1.0 - std::ldexp(1.0, -(bits - 1));
+}
+
 AudioWriter::~AudioWriter() { Discard(); }
 
 bool AudioWriter::Open(const std::string& path, int sampleRate, int channels, int format,
@@ -192,7 +240,7 @@ bool AudioWriter::Open(const std::string& path, int sampleRate, int channels, in
   }
   const int fd = CreateTempBeside(path, &mTempPath, error);
   if (fd < 0) return false;
-  SetPendingTemp(mTempPath);
+  mPendingSlot = SetPendingTemp(mTempPath);
 
   SF_INFO info{};
   info.samplerate = sampleRate;
@@ -262,7 +310,8 @@ bool AudioWriter::Commit(std::string* error) {
     return false;
   }
   mTempPath.clear();
-  ClearPendingTemp();
+  ClearPendingTemp(mPendingSlot);
+  mPendingSlot = -1;
   return true;
 }
 
@@ -272,7 +321,8 @@ void AudioWriter::Discard() {
     mFile = nullptr;
   }
   if (!mTempPath.empty()) {
-    ClearPendingTemp();
+    ClearPendingTemp(mPendingSlot);
+    mPendingSlot = -1;
     unlink(mTempPath.c_str());
     mTempPath.clear();
   }
@@ -296,6 +346,40 @@ int CreateTempBeside(const std::string& path, std::string* tempPath, std::string
   (void)fchmod(fd, 0666 & ~mask);  // on failure the file just stays private
   *tempPath = name;
   return fd;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, const std::string& what,
+                    std::string* error) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) {
+    *error = "cannot write " + what + " " + Quoted(path) + ": it is a directory";
+    return false;
+  }
+  std::string temp;
+  const int fd = CreateTempBeside(path, &temp, error);
+  if (fd < 0) return false;
+  const int pending = SetPendingTemp(temp);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  size_t done = 0;
+  int err = 0;
+  while (done < size && err == 0) {
+    const ssize_t put = ::write(fd, bytes + done, size - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      err = put < 0 ? errno : EIO;
+    } else {
+      done += static_cast<size_t>(put);
+    }
+  }
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && std::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+  ClearPendingTemp(pending);
+  if (err != 0) {
+    ::unlink(temp.c_str());
+    *error = "cannot write " + what + " " + Quoted(path) + ": " + SystemError(err);
+    return false;
+  }
+  return true;
 }
 
 std::string DefaultOutputPath(const std::string& input) {

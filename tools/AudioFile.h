@@ -8,7 +8,9 @@
 // Knows nothing about the plug-in. Errors come back as one line of text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,10 @@ int OutputFormatFor(int inputFormat);
 int FloatWavFormat();
 // "16-bit PCM", "32-bit float", ... for a libsndfile format code.
 std::string SampleFormatName(int format);
+// The largest sample value a PCM format holds, 1 - 2^-(bits - 1) (its
+// smallest is -1); none for float formats, which hold any value. Values
+// beyond are clipped when written.
+std::optional<double> HighestSample(int format);
 
 class AudioWriter {
 public:
@@ -87,6 +93,7 @@ private:
   sf_private_tag* mFile = nullptr;
   std::string mPath, mTempPath;
   int mFd = -1;  // owned by libsndfile; used to start writing back early
+  int mPendingSlot = -1;
   int mChannels = 0;
   int64_t mFrames = 0;
   int64_t mUnsyncedFrames = 0;
@@ -96,6 +103,19 @@ private:
 // Creates a hidden temporary file beside path (".name.XXXXXX") with the
 // usual permissions. Returns its descriptor, or -1 with a one-line reason.
 int CreateTempBeside(const std::string& path, std::string* tempPath, std::string* error);
+
+// Writes size bytes to path through a temporary file beside it that is
+// renamed into place, so a failed write leaves the old file (or none)
+// untouched. what names the file in the message ("state file", "chart").
+// Any thread; blocks on the file system.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, const std::string& what,
+                    std::string* error);
+
+// Registers a temporary file to be removed if the process is interrupted by
+// SIGINT, SIGTERM or SIGHUP; returns the registration (-1 when there is no
+// room, and the file is then left behind on an interruption). Any thread.
+int SetPendingTemp(const std::string& path);
+void ClearPendingTemp(int registration);
 
 // "dir/song.flac" -> "dir/song-quarvelline.wav".
 std::string DefaultOutputPath(const std::string& input);

@@ -7,11 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "tools/AudioFile.h"
-
-namespace fs = std::filesystem;
 
 namespace quarv::render {
 namespace {
@@ -55,33 +52,7 @@ bool ReadStateFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
 }
 
 bool WriteStateFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) {
-    *error = "cannot write state file " + Quoted(path) + ": it is a directory";
-    return false;
-  }
-  std::string temp;
-  const int fd = CreateTempBeside(path, &temp, error);
-  if (fd < 0) return false;
-  size_t done = 0;
-  int err = 0;
-  while (done < bytes.size() && err == 0) {
-    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      err = put < 0 ? errno : EIO;
-    } else {
-      done += static_cast<size_t>(put);
-    }
-  }
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && std::rename(temp.c_str(), path.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(temp.c_str());
-    *error = "cannot write state file " + Quoted(path) + ": " + std::strerror(err);
-    return false;
-  }
-  return true;
+  return WriteWholeFile(path, bytes.data(), bytes.size(), "state file", error);
 }
 
 }  // namespace quarv::render
