@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace quarv::render {
 namespace {
@@ -21,7 +22,7 @@ LoudnessTrack::~LoudnessTrack() {
 bool LoudnessTrack::Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error) {
   mChannels = std::clamp(channels, 1, 2);
   mState = ebur128_init(static_cast<unsigned>(mChannels), static_cast<unsigned long>(sampleRate),
-                        EBUR128_MODE_M | EBUR128_MODE_I | EBUR128_MODE_LRA);
+                        EBUR128_MODE_M | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
   if (!mState) {
     *error = "cannot measure loudness at " + std::to_string(sampleRate) + " Hz";
     return false;
@@ -79,6 +80,14 @@ void LoudnessTrack::Finish() {
   }
   double range = 0.0;
   if (ebur128_loudness_range(mState, &range) == EBUR128_SUCCESS && std::isfinite(range)) mRange = range;
+  double samplePeak = 0.0, truePeak = 0.0;
+  for (int c = 0; c < mChannels; ++c) {
+    double v = 0.0;
+    if (ebur128_sample_peak(mState, static_cast<unsigned>(c), &v) == EBUR128_SUCCESS) samplePeak = std::max(samplePeak, v);
+    if (ebur128_true_peak(mState, static_cast<unsigned>(c), &v) == EBUR128_SUCCESS) truePeak = std::max(truePeak, v);
+  }
+  if (samplePeak > 0.0) mSamplePeakDb = 20.0 * std::log10(samplePeak);
+  if (truePeak > 0.0) mTruePeakDb = 20.0 * std::log10(truePeak);
 }
 
 void LoudnessTrack::Run() {
@@ -109,6 +118,14 @@ void LoudnessTrack::Measure(const Chunk& chunk) {
   // Fed up to each step boundary, where the momentary loudness is read.
   for (int64_t done = 0; done < n;) {
     const int64_t piece = std::min(n - done, mUntilStep);
+    if (mUntilStep == mStep) mStepEnergy.push_back(0.0);
+    double energy = 0.0;
+    for (int c = 0; c < mChannels; ++c) {
+      const double* x = chunk.planar.data() + c * n + done;
+      for (int64_t i = 0; i < piece; ++i) energy += x[i] * x[i];
+      if (mClipHigh) CountClips(x, piece, mFrames, c);
+    }
+    mStepEnergy.back() += energy;
     ebur128_add_frames_double(mState, mInterleaved.data() + done * mChannels, static_cast<size_t>(piece));
     done += piece;
     mFrames += piece;
@@ -120,6 +137,19 @@ void LoudnessTrack::Measure(const Chunk& chunk) {
         ebur128_loudness_momentary(mState, &m);
         mMomentary.push_back(m);
       }
+    }
+  }
+}
+
+void LoudnessTrack::CountClips(const double* x, int64_t frames, int64_t firstFrame, int channel) {
+  const double high = *mClipHigh;
+  for (int64_t i = 0; i < frames; ++i) {
+    if (!(x[i] > high || x[i] < -1.0)) continue;
+    ++mClipped;
+    const int64_t frame = firstFrame + i;
+    if (mFirstClipFrame < 0 || frame < mFirstClipFrame) {
+      mFirstClipFrame = frame;
+      mFirstClipChannel = channel;
     }
   }
 }
@@ -145,6 +175,22 @@ GainReduction LargestReduction(const std::vector<double>& input, const std::vect
     }
   }
   return r;
+}
+
+std::vector<double> StepReductionDb(const std::vector<double>& inputEnergy, const std::vector<double>& outputEnergy,
+                                    double inputGain, int stepFrames, int channels) {
+  const size_t n = std::min(inputEnergy.size(), outputEnergy.size());
+  std::vector<double> db(n, std::numeric_limits<double>::quiet_NaN());
+  // The absolute gate as a mean square: 10^(-70 / 10), with the loudness
+  // standard's -0.691 dB offset left aside (a plain level, not a loudness).
+  const double floor = std::pow(10.0, kComparisonFloorLufs / 10.0) * stepFrames * std::max(channels, 1);
+  for (size_t k = 0; k < n; ++k) {
+    const double gained = inputEnergy[k] * inputGain * inputGain;
+    if (!(gained >= floor)) continue;
+    db[k] = outputEnergy[k] > 0.0 ? std::max(0.0, 10.0 * std::log10(gained / outputEnergy[k]))
+                                  : std::numeric_limits<double>::infinity();
+  }
+  return db;
 }
 
 }  // namespace quarv::render

@@ -1,7 +1,10 @@
 // Loudness of the host's input and result, measured with libebur128 beside
 // the plug-in and independently of it: integrated loudness, the momentary
-// loudness at every 100-ms step (hence its maximum), the loudness range, and
-// the largest drop from input to result at the same step.
+// loudness at every 100-ms step (hence its maximum), the loudness range, the
+// sample and true peaks, and the largest drop from input to result at the
+// same step. Beside them each track keeps the plain energy of every 100-ms
+// step (from which the host derives the plug-in's gain reduction) and counts
+// the samples a PCM file cannot hold.
 //
 // A LoudnessTrack measures one stream on its own thread so the measuring
 // runs beside the processing: Add copies the frames into one of a few
@@ -31,6 +34,9 @@ public:
   LoudnessTrack(const LoudnessTrack&) = delete;
   LoudnessTrack& operator=(const LoudnessTrack&) = delete;
 
+  // Counts the samples above highest or below -1 (what a PCM file clips);
+  // call before Start. Without it nothing is counted.
+  void CountClipsAbove(double highest) { mClipHigh = highest; }
   // Sets up the meter for 1 or 2 channels and starts the thread; chunkFrames
   // is the size of the copies Add makes (longer adds are split).
   bool Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error);
@@ -50,6 +56,18 @@ public:
   std::optional<double> Integrated() const { return mIntegrated; }
   double Range() const { return mRange; }
   int64_t Frames() const { return mFrames; }
+  // Largest sample and true peak (libebur128's 4-times oversampling below
+  // 96 kHz) of all channels in dB of full scale; none for silence.
+  std::optional<double> SamplePeakDb() const { return mSamplePeakDb; }
+  std::optional<double> TruePeakDb() const { return mTruePeakDb; }
+  // Sum of the squared samples of all channels in every 100-ms step from the
+  // first frame on; the last entry may cover a shorter step.
+  const std::vector<double>& StepEnergy() const { return mStepEnergy; }
+  // Samples counted by CountClipsAbove, and the first one (frame and
+  // channel; -1 and 0 when there is none).
+  int64_t ClippedSamples() const { return mClipped; }
+  int64_t FirstClippedFrame() const { return mFirstClipFrame; }
+  int FirstClippedChannel() const { return mFirstClipChannel; }
 
 private:
   struct Chunk {
@@ -58,6 +76,7 @@ private:
   };
   void Run();
   void Measure(const Chunk& chunk);
+  void CountClips(const double* x, int64_t frames, int64_t firstFrame, int channel);
 
   ebur128_state* mState = nullptr;
   int mChannels = 0;
@@ -77,6 +96,12 @@ private:
   std::vector<double> mMomentary;
   std::optional<double> mIntegrated;
   double mRange = 0.0;
+  std::optional<double> mSamplePeakDb, mTruePeakDb;
+  std::vector<double> mStepEnergy;
+  std::optional<double> mClipHigh;
+  int64_t mClipped = 0;
+  int64_t mFirstClipFrame = -1;
+  int mFirstClipChannel = 0;
 };
 
 struct GainReduction {
@@ -88,5 +113,13 @@ struct GainReduction {
 // least kComparisonFloorLufs; 0 when the result is never quieter.
 GainReduction LargestReduction(const std::vector<double>& input, const std::vector<double>& output,
                                int stepFrames, double sampleRate);
+
+// The gain reduction of every 100-ms step in dB (positive: the result is
+// quieter), from what a host observes: the energy of the result against the
+// energy of the input times inputGain squared (the plug-in's own input gain,
+// so that only the limiting shows). NaN where the gained input lies below
+// kComparisonFloorLufs in mean square (nothing to compare); never negative.
+std::vector<double> StepReductionDb(const std::vector<double>& inputEnergy, const std::vector<double>& outputEnergy,
+                                    double inputGain, int stepFrames, int channels);
 
 }  // namespace quarv::render

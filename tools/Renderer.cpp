@@ -166,6 +166,10 @@ StreamFigures FiguresOf(const LoudnessTrack& track) {
   f.integratedLufs = track.Integrated();
   f.maxMomentaryLufs = track.MaxMomentary();
   f.rangeLu = track.Range();
+  f.samplePeakDb = track.SamplePeakDb();
+  f.truePeakDb = track.TruePeakDb();
+  f.momentary = track.Momentary();
+  f.stepEnergy = track.StepEnergy();
   return f;
 }
 
@@ -178,6 +182,7 @@ bool Render(AudioReader& reader, AudioWriter& writer, host::HostedPlugin& plug, 
   const double rate = info.sampleRate;
 
   LoudnessTrack inputTrack, outputTrack;
+  if (setup.clipHighest) outputTrack.CountClipsAbove(*setup.clipHighest);
   Session session(writer, plug, setup, nch, rate, outputTrack);
   const int64_t chunk = session.ChunkFrames();
   if (!inputTrack.Start(nch, info.sampleRate, chunk, error) || !outputTrack.Start(nch, info.sampleRate, chunk, error)) {
@@ -227,6 +232,11 @@ bool Render(AudioReader& reader, AudioWriter& writer, host::HostedPlugin& plug, 
   result->input = FiguresOf(inputTrack);
   result->output = FiguresOf(outputTrack);
   result->reduction = LargestReduction(inputTrack.Momentary(), outputTrack.Momentary(), inputTrack.StepFrames(), rate);
+  result->stepFrames = inputTrack.StepFrames();
+  result->clipping.counted = setup.clipHighest.has_value();
+  result->clipping.samples = outputTrack.ClippedSamples();
+  result->clipping.firstFrame = outputTrack.FirstClippedFrame();
+  result->clipping.firstChannel = outputTrack.FirstClippedChannel();
   return true;
 }
 

@@ -29,18 +29,35 @@ struct RenderSetup {
   int delayFrames = 0;
   // Where the progress bar goes; null for none.
   std::FILE* progress = nullptr;
+  // The largest sample the result's PCM format holds (HighestSample); none
+  // for a float result, whose samples are not counted as clipped.
+  std::optional<double> clipHighest;
 };
 
 struct StreamFigures {
   std::optional<double> integratedLufs;
   std::optional<double> maxMomentaryLufs;
   double rangeLu = 0.0;
+  std::optional<double> samplePeakDb, truePeakDb;
+  // Momentary loudness every 100 ms and the energy of every 100-ms step, as
+  // LoudnessTrack gives them.
+  std::vector<double> momentary, stepEnergy;
+};
+
+// Samples of the result beyond what its PCM format holds.
+struct Clipping {
+  bool counted = false;  // false for a float result
+  int64_t samples = 0;
+  int64_t firstFrame = -1;  // -1 when none
+  int firstChannel = 0;     // 0 left (or mono), 1 right
 };
 
 struct RenderResult {
   int64_t frames = 0;
   StreamFigures input, output;
   GainReduction reduction;
+  Clipping clipping;
+  int stepFrames = 0;  // frames of a 100-ms step
 };
 
 // The plug-in must be configured for the reader's rate and channels with the
