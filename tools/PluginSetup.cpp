@@ -209,6 +209,13 @@ bool SetParameter(host::HostedPlugin& plug, const std::string& name, const std::
   return true;
 }
 
+std::optional<double> ParamNumber(const std::vector<ParamEntry>& params, const std::string& name) {
+  for (const ParamEntry& p : params) {
+    if (p.name == name) return DisplayNumber(p.display);
+  }
+  return std::nullopt;
+}
+
 int OutputDelayFrames(host::HostedPlugin& plug, double sampleRate) {
   int delay = plug.LatencyFrames();
   const int idx = FindParam(plug, "Look Ahead");

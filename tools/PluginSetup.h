@@ -7,6 +7,7 @@
 // Same thread as the plug-in; allocates.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ int FindParam(host::HostedPlugin& plug, const std::string& name);
 // text, else the old value is put back and the value is refused.
 bool SetParameter(host::HostedPlugin& plug, const std::string& name, const std::string& value,
                   std::string* error);
+
+// The number a parameter of the list displays (its unit label aside); none
+// when there is no parameter of that name or its display is no number.
+std::optional<double> ParamNumber(const std::vector<ParamEntry>& params, const std::string& name);
 
 // Frames by which the output trails the input at this rate: the latency the
 // plug-in reports plus the delay of a "Look Ahead" parameter, read from its
