@@ -2,13 +2,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "tools/AudioFile.h"
+#include "tools/Chart.h"
 #include "tools/HostOptions.h"
 #include "tools/PluginSetup.h"
 #include "tools/Renderer.h"
@@ -26,6 +31,21 @@ constexpr const char* kDemoFolder = "quarvelline-demo";
 constexpr double kDemoSeconds = 60.0;
 constexpr double kDemoRate = 48000.0;
 
+// One line, whatever a library put into the reason.
+std::string OneLine(std::string message) {
+  for (char& c : message) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return message;
+}
+
+// One file to render: where its result and chart go, or why it is refused
+// before anything is rendered.
+struct FileJob {
+  std::string input, output, chart;
+  std::string refusal;
+};
+
 class Host {
 public:
   Host(std::FILE* out, std::FILE* err) : mOut(out), mErr(err) {}
@@ -33,43 +53,52 @@ public:
   int Run(int argc, const char* const* argv);
 
 private:
-  int Fail(std::string message) {
-    // One line, whatever a library put into the reason.
-    for (char& c : message) {
-      if (c == '\n' || c == '\r') c = ' ';
-    }
-    std::fprintf(mErr, "%s: %s\n", kProgramName, message.c_str());
-    return 1;
+  int Fail(const std::string& message) {
+    std::fprintf(mErr, "%s: %s\n", kProgramName, OneLine(message).c_str());
+    return kExitError;
   }
-  bool SetUpPlugin(std::string* error);
+  std::unique_ptr<host::HostedPlugin> OpenPlugin(std::string* error);
+  bool SetUpPlugin(host::HostedPlugin& plug, std::string* error);
   bool WriteDemo(const std::string& path, std::string* error);
+  FileJob JobFor(const std::string& input) const;
+  bool RenderFile(host::HostedPlugin& plug, const FileJob& job, std::FILE* progress, ReportData* report,
+                  std::string* error);
+  ReportData Header(host::HostedPlugin& plug) const;
+  int RunOne();
+  int RunMany();
 
   std::FILE* mOut;
   std::FILE* mErr;
   HostOptions mOptions;
   std::string mModulePath;
-  std::unique_ptr<host::HostedPlugin> mPlug;
+  std::unique_ptr<host::HostedPlugin> mPlug;  // the instance the options were tried on
 };
+
+std::unique_ptr<host::HostedPlugin> Host::OpenPlugin(std::string* error) {
+  std::unique_ptr<host::HostedPlugin> plug = host::OpenPlugin(mModulePath, error);
+  if (plug && !SetUpPlugin(*plug, error)) plug.reset();
+  return plug;
+}
 
 // State first, then the program, then the settings: each may change what the
 // one before set.
-bool Host::SetUpPlugin(std::string* error) {
+bool Host::SetUpPlugin(host::HostedPlugin& plug, std::string* error) {
   if (!mOptions.loadState.empty()) {
     std::vector<uint8_t> bytes;
     if (!ReadStateFile(mOptions.loadState, &bytes, error)) return false;
-    if (!mPlug->LoadState(bytes)) {
+    if (!plug.LoadState(bytes)) {
       *error = "the plug-in refused the state in '" + mOptions.loadState + "' (" + std::to_string(bytes.size()) +
                " bytes)";
       return false;
     }
   }
   if (!mOptions.preset.empty()) {
-    const int idx = FindProgram(*mPlug, mOptions.preset, error);
+    const int idx = FindProgram(plug, mOptions.preset, error);
     if (idx < 0) return false;
-    mPlug->SetProgram(idx);
+    plug.SetProgram(idx);
   }
   for (const auto& [name, value] : mOptions.settings) {
-    if (!SetParameter(*mPlug, name, value, error)) return false;
+    if (!SetParameter(plug, name, value, error)) return false;
   }
   return true;
 }
@@ -90,53 +119,42 @@ bool Host::WriteDemo(const std::string& path, std::string* error) {
          writer.Write(channels, 0, frames, error) && writer.Commit(error);
 }
 
-int Host::Run(int argc, const char* const* argv) {
-  std::string error;
-  if (!ParseOptions(argc, argv, &mOptions, &error)) return Fail(error);
-  if (mOptions.help) {
-    std::fputs(UsageText().c_str(), mOut);
-    return 0;
-  }
+FileJob Host::JobFor(const std::string& input) const {
+  FileJob job;
+  job.input = input;
+  job.output = mOptions.output.empty() ? DefaultOutputPath(input) : mOptions.output;
+  if (!mOptions.noChart) job.chart = mOptions.chart.empty() ? DefaultChartPath(job.output) : mOptions.chart;
+  return job;
+}
 
-  mModulePath = mOptions.module.empty() ? DefaultModulePath() : mOptions.module;
-  mPlug = host::OpenPlugin(mModulePath, &error);
-  if (!mPlug) return Fail(error);
-  if (!SetUpPlugin(&error)) return Fail(error);
-  if (mOptions.listPresets || mOptions.listParams) {
-    const std::vector<ProgramEntry> programs = ListPrograms(*mPlug);
-    const std::vector<ParamEntry> params = ListParams(*mPlug);
-    PrintLists(mOut, mOptions.listPresets ? &programs : nullptr, mOptions.listParams ? &params : nullptr,
-               mOptions.json);
-    return 0;
-  }
-  if (mOptions.precision == host::Precision::kDouble && !mPlug->CanProcessDouble()) {
-    return Fail("the plug-in in '" + mModulePath + "' cannot process double precision");
-  }
+// The settings every file of a run shares, as the instance shows them.
+ReportData Host::Header(host::HostedPlugin& plug) const {
+  ReportData r;
+  r.module = {mModulePath, plug.Format(), plug.Name(), plug.Vendor(), plug.Version(), plug.HasEditor()};
+  r.programIndex = plug.CurrentProgram();
+  r.programName = plug.ProgramName(r.programIndex);
+  r.params = ListParams(plug);
+  r.precision = mOptions.precision;
+  r.block = mOptions.block;
+  r.stopped = mOptions.stopped;
+  r.startSeconds = mOptions.startSeconds;
+  r.events = mOptions.events;
+  r.loadedState = mOptions.loadState;
+  r.allowClipping = mOptions.allowClipping;
+  r.target = mOptions.target;
+  return r;
+}
 
-  std::string input = mOptions.input;
-  if (input.empty()) {
-    input = std::string(kDemoFolder) + "/demo.wav";
-    if (!mOptions.output.empty() && SameFile(input, mOptions.output)) {
-      return Fail("the output '" + mOptions.output + "' would overwrite the demo input");
-    }
-  }
-  const std::string output = mOptions.output.empty() ? DefaultOutputPath(input) : mOptions.output;
-  if (SameFile(input, output)) return Fail("the output '" + output + "' would overwrite the input");
-  if (!mOptions.saveState.empty()) {
-    for (const std::string& audio : {input, output}) {
-      if (SameFile(mOptions.saveState, audio)) {
-        return Fail("the state file '" + mOptions.saveState + "' would overwrite '" + audio + "'");
-      }
-    }
-  }
-  if (mOptions.input.empty() && !WriteDemo(input, &error)) return Fail(error);
-
+// Renders one file through a set-up instance into its result and chart.
+// Any thread, one instance per thread.
+bool Host::RenderFile(host::HostedPlugin& plug, const FileJob& job, std::FILE* progress, ReportData* report,
+                      std::string* error) {
   const auto started = std::chrono::steady_clock::now();
   AudioReader reader;
-  if (!reader.Open(input, &error)) return Fail(error);
+  if (!reader.Open(job.input, error)) return false;
   const AudioInfo info = reader.Info();
   const int outputFormat = OutputFormatFor(info.format);
-  mPlug->Configure(info.sampleRate, mOptions.block, info.channels, mOptions.precision);
+  plug.Configure(info.sampleRate, mOptions.block, info.channels, mOptions.precision);
 
   RenderSetup setup;
   setup.block = mOptions.block;
@@ -144,46 +162,181 @@ int Host::Run(int argc, const char* const* argv) {
   setup.stopped = mOptions.stopped;
   setup.startSeconds = mOptions.startSeconds;
   setup.events = mOptions.events;
-  setup.delayFrames = OutputDelayFrames(*mPlug, info.sampleRate);
-  setup.progress = isatty(fileno(mErr)) ? mErr : nullptr;
+  setup.delayFrames = OutputDelayFrames(plug, info.sampleRate);
+  setup.progress = progress;
+  setup.clipHighest = HighestSample(outputFormat);
 
   AudioWriter writer;
-  if (!writer.Open(output, info.sampleRate, info.channels, outputFormat, &error)) return Fail(error);
-  ReportData report;
-  if (!Render(reader, writer, *mPlug, setup, &report.result, &error)) return Fail(error);
-  report.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  if (!writer.Commit(&error)) return Fail(error);
+  if (!writer.Open(job.output, info.sampleRate, info.channels, outputFormat, error)) return false;
+  *report = Header(plug);
+  if (!Render(reader, writer, plug, setup, &report->result, error)) return false;
+  report->wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (!writer.Commit(error)) return false;
 
+  report->input = job.input;
+  report->output = job.output;
+  report->outputFormat = SampleFormatName(outputFormat);
+  report->sampleRate = info.sampleRate;
+  report->channels = info.channels;
+  report->delayFrames = setup.delayFrames;
+  if (!job.chart.empty()) {
+    if (!WriteChart(job.chart, ChartOf(*report), error)) return false;
+    report->chart = job.chart;
+  }
+  return true;
+}
+
+int Host::RunOne() {
+  std::string error;
+  std::string input = mOptions.inputs.empty() ? "" : mOptions.inputs[0];
+  if (input.empty()) {
+    input = std::string(kDemoFolder) + "/demo.wav";
+    if (!mOptions.output.empty() && SameFile(input, mOptions.output)) {
+      return Fail("the output '" + mOptions.output + "' would overwrite the demo input");
+    }
+  }
+  const FileJob job = JobFor(input);
+  if (SameFile(input, job.output)) return Fail("the output '" + job.output + "' would overwrite the input");
+  if (!mOptions.saveState.empty()) {
+    for (const std::string& file : {input, job.output}) {
+      if (SameFile(mOptions.saveState, file)) {
+        return Fail("the state file '" + mOptions.saveState + "' would overwrite '" + file + "'");
+      }
+    }
+  }
+  if (!job.chart.empty()) {
+    for (const std::string& file : {input, job.output, mOptions.saveState}) {
+      if (!file.empty() && SameFile(job.chart, file)) {
+        return Fail("the chart '" + job.chart + "' would overwrite '" + file + "'");
+      }
+    }
+  }
+  if (mOptions.inputs.empty() && !WriteDemo(input, &error)) return Fail(error);
+
+  ReportData report;
+  if (!RenderFile(*mPlug, job, isatty(fileno(mErr)) ? mErr : nullptr, &report, &error)) return Fail(error);
   if (!mOptions.saveState.empty()) {
     const std::vector<uint8_t> state = mPlug->SaveState();
     if (state.empty()) return Fail("the plug-in gave no state to save to '" + mOptions.saveState + "'");
     if (!WriteStateFile(mOptions.saveState, state, &error)) return Fail(error);
+    report.savedState = mOptions.saveState;
   }
-
-  report.module = {mModulePath, mPlug->Format(), mPlug->Name(), mPlug->Vendor(), mPlug->Version(),
-                   mPlug->HasEditor()};
-  report.input = input;
-  report.output = output;
-  report.outputFormat = SampleFormatName(outputFormat);
-  report.sampleRate = info.sampleRate;
-  report.channels = info.channels;
-  report.programIndex = mPlug->CurrentProgram();
-  report.programName = mPlug->ProgramName(report.programIndex);
-  report.params = ListParams(*mPlug);
-  report.precision = mOptions.precision;
-  report.block = mOptions.block;
-  report.stopped = mOptions.stopped;
-  report.startSeconds = mOptions.startSeconds;
-  report.events = mOptions.events;
-  report.delayFrames = setup.delayFrames;
-  report.loadedState = mOptions.loadState;
-  report.savedState = mOptions.saveState;
   if (mOptions.json) {
     PrintReportJson(mOut, report);
   } else {
     PrintReport(mOut, report);
   }
-  return 0;
+  return ExitStatus(report);
+}
+
+// Several files, each through its own instance, on as many threads as the
+// machine has cores. Instances are opened and closed one at a time, as a
+// DAW does on its main thread; they process in parallel.
+int Host::RunMany() {
+  const auto started = std::chrono::steady_clock::now();
+  const ReportData header = Header(*mPlug);
+  mPlug.reset();
+
+  // A result or chart that would overwrite an input or another file's result
+  // refuses that file, whatever the order the threads take them in.
+  std::vector<FileJob> jobs;
+  for (const std::string& input : mOptions.inputs) {
+    FileJob job = JobFor(input);
+    for (const std::string& other : mOptions.inputs) {
+      for (const std::string* made : {&job.output, &job.chart}) {
+        if (job.refusal.empty() && !made->empty() && SameFile(*made, other)) {
+          job.refusal = "its result '" + *made + "' would overwrite the input '" + other + "'";
+        }
+      }
+    }
+    for (const FileJob& before : jobs) {
+      for (const std::string* made : {&job.output, &job.chart}) {
+        for (const std::string* theirs : {&before.output, &before.chart}) {
+          if (job.refusal.empty() && !made->empty() && !theirs->empty() && SameFile(*made, *theirs)) {
+            job.refusal = "its result '" + *made + "' is also a result of '" + before.input + "'";
+          }
+        }
+      }
+    }
+    jobs.push_back(std::move(job));
+  }
+
+  std::vector<FileOutcome> outcomes(jobs.size());
+  std::mutex instances, printing;
+  std::atomic<size_t> next{0};
+  size_t finished = 0;
+  const bool terminal = isatty(fileno(mErr)) != 0;
+  auto work = [&] {
+    for (size_t i; (i = next++) < jobs.size();) {
+      FileOutcome& o = outcomes[i];
+      o.input = jobs[i].input;
+      try {
+        if (!jobs[i].refusal.empty()) {
+          o.error = jobs[i].refusal;
+        } else {
+          std::unique_ptr<host::HostedPlugin> plug;
+          {
+            std::lock_guard<std::mutex> lock(instances);
+            plug = OpenPlugin(&o.error);
+          }
+          if (plug) o.ok = RenderFile(*plug, jobs[i], nullptr, &o.report, &o.error);
+          std::lock_guard<std::mutex> lock(instances);
+          plug.reset();
+        }
+      } catch (const std::exception& e) {
+        o.ok = false;
+        o.error = std::string("unexpected failure: ") + e.what();
+      } catch (...) {
+        o.ok = false;
+        o.error = "unexpected failure";
+      }
+      o.error = OneLine(o.error);
+      std::lock_guard<std::mutex> lock(printing);
+      ++finished;
+      if (!o.ok) {
+        std::fprintf(mErr, "%s: %s: %s\n", kProgramName, o.input.c_str(), o.error.c_str());
+      } else if (terminal) {
+        std::fprintf(mErr, "[%zu/%zu] %s\n", finished, jobs.size(), o.report.output.c_str());
+      }
+    }
+  };
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::thread> threads;
+  for (size_t t = 1; t < std::min(cores, jobs.size()); ++t) threads.emplace_back(work);
+  work();
+  for (std::thread& t : threads) t.join();
+
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (mOptions.json) {
+    PrintBatchJson(mOut, outcomes);
+  } else {
+    PrintBatchReport(mOut, header, outcomes, wall);
+  }
+  return BatchExitStatus(outcomes);
+}
+
+int Host::Run(int argc, const char* const* argv) {
+  std::string error;
+  if (!ParseOptions(argc, argv, &mOptions, &error)) return Fail(error);
+  if (mOptions.help) {
+    std::fputs(UsageText().c_str(), mOut);
+    return kExitOk;
+  }
+
+  mModulePath = mOptions.module.empty() ? DefaultModulePath() : mOptions.module;
+  mPlug = OpenPlugin(&error);
+  if (!mPlug) return Fail(error);
+  if (mOptions.listPresets || mOptions.listParams) {
+    const std::vector<ProgramEntry> programs = ListPrograms(*mPlug);
+    const std::vector<ParamEntry> params = ListParams(*mPlug);
+    PrintLists(mOut, mOptions.listPresets ? &programs : nullptr, mOptions.listParams ? &params : nullptr,
+               mOptions.json);
+    return kExitOk;
+  }
+  if (mOptions.precision == host::Precision::kDouble && !mPlug->CanProcessDouble()) {
+    return Fail("the plug-in in '" + mModulePath + "' cannot process double precision");
+  }
+  return mOptions.inputs.size() > 1 ? RunMany() : RunOne();
 }
 
 }  // namespace
@@ -214,7 +367,7 @@ int RunHost(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   } catch (...) {
     std::fprintf(err, "%s: unexpected failure\n", kProgramName);
   }
-  return 1;
+  return kExitError;
 }
 
 }  // namespace quarv::render

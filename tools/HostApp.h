@@ -10,11 +10,14 @@ namespace quarv::render {
 
 inline constexpr const char* kProgramName = "quarvelline-host";
 
-// Returns the exit status: 0, or 1 after a one-line message on err.
+// Returns the exit status (kExitOk and the others in tools/Report.h): 1
+// after a one-line message on err for every error. Several inputs render on
+// threads of their own; the call returns when all are done.
 int RunHost(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 
-// The module built with the host: modules/Quarvelline2.so beside the folder
-// of the running executable, else the path the build recorded.
+// The module built with the host: modules/Quarvelline3.vst3 (else
+// modules/Quarvelline2.so) beside the folder of the running executable, else
+// the path the build recorded.
 std::string DefaultModulePath();
 
 }  // namespace quarv::render

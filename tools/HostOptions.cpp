@@ -1,5 +1,7 @@
 #include "tools/HostOptions.h"
 
+#include <strings.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -58,7 +60,30 @@ bool ParseLocate(const std::string& text, TransportEvent* event, std::string* er
   return true;
 }
 
+// A number with an optional unit after it (any case, spaces allowed).
+bool ParseNumberWithUnit(const std::string& text, const char* unit, double* value) {
+  std::string t = Trim(text);
+  const size_t u = std::strlen(unit);
+  if (t.size() > u && strcasecmp(t.c_str() + t.size() - u, unit) == 0) t = Trim(t.substr(0, t.size() - u));
+  if (!t.empty() && t[0] == '+') t.erase(0, 1);
+  const auto [rest, ec] = std::from_chars(t.data(), t.data() + t.size(), *value);
+  return !t.empty() && ec == std::errc() && rest == t.data() + t.size() && std::isfinite(*value);
+}
+
 }  // namespace
+
+bool ParseTarget(const std::string& text, DeliveryTarget* target) {
+  const size_t comma = text.find(',');
+  DeliveryTarget t;
+  if (!ParseNumberWithUnit(text.substr(0, comma), "LUFS", &t.lufs) || t.lufs > 0.0 || t.lufs < -70.0) return false;
+  if (comma != std::string::npos) {
+    double peak = 0.0;
+    if (!ParseNumberWithUnit(text.substr(comma + 1), "dBTP", &peak) || peak > 0.0 || peak < -70.0) return false;
+    t.truePeakDb = peak;
+  }
+  *target = t;
+  return true;
+}
 
 bool ParseSeconds(const std::string& text, double* seconds) {
   std::string t = Trim(text);
@@ -80,7 +105,6 @@ bool ParseSeconds(const std::string& text, double* seconds) {
 }
 
 bool ParseOptions(int argc, const char* const* argv, HostOptions* options, std::string* error) {
-  bool inputSeen = false;
   bool onlyFiles = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -89,16 +113,11 @@ bool ParseOptions(int argc, const char* const* argv, HostOptions* options, std::
       continue;
     }
     if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
-      if (inputSeen) {
-        *error = "more than one input file given ('" + options->input + "' and '" + arg + "')";
-        return false;
-      }
-      options->input = arg;
-      inputSeen = true;
       if (arg.empty()) {
         *error = "the input file name is empty";
         return false;
       }
+      options->inputs.push_back(arg);
       continue;
     }
 
@@ -151,6 +170,20 @@ bool ParseOptions(int argc, const char* const* argv, HostOptions* options, std::
       if (!flag(&options->json)) return false;
     } else if (name == "--stopped") {
       if (!flag(&options->stopped)) return false;
+    } else if (name == "--allow-clipping") {
+      if (!flag(&options->allowClipping)) return false;
+    } else if (name == "--no-chart") {
+      if (!flag(&options->noChart)) return false;
+    } else if (name == "--chart") {
+      if (!takePath(&options->chart, "a file name")) return false;
+    } else if (name == "--target") {
+      DeliveryTarget target;
+      if (!takeValue(&text)) return false;
+      if (!ParseTarget(text, &target)) {
+        *error = "bad target '" + text + "': expected LUFS[,dBTP] from -70 to 0, e.g. \"-14,-1\"";
+        return false;
+      }
+      options->target = target;
     } else if (name == "--module" || name == "-m") {
       if (!takePath(&options->module, "a module file")) return false;
     } else if (name == "--preset" || name == "-p") {
@@ -195,29 +228,53 @@ bool ParseOptions(int argc, const char* const* argv, HostOptions* options, std::
       return false;
     }
   }
+  if (!options->chart.empty() && options->noChart) {
+    *error = "--chart and --no-chart contradict each other";
+    return false;
+  }
+  if (options->inputs.size() > 1) {
+    for (const auto& [option, value] : {std::pair<const char*, const std::string&>{"--out", options->output},
+                                        {"--chart", options->chart},
+                                        {"--save-state", options->saveState}}) {
+      if (value.empty()) continue;
+      *error = std::string(option) + " names one file and cannot be used with " +
+               std::to_string(options->inputs.size()) + " inputs";
+      return false;
+    }
+  }
   return true;
 }
 
 std::string UsageText() {
-  return R"(Usage: quarvelline-host [options] [INPUT]
+  return R"(Usage: quarvelline-host [options] [INPUT...]
 
 Loads a plug-in module the way a DAW does (open, sample rate, block size,
-processing on, blocks of audio, processing off, close), runs an audio file
-through it, writes the result as a WAV file and reports the loudness of the
-input and the result, measured independently of the plug-in (libebur128).
+processing on, blocks of audio, processing off, close), runs audio files
+through it, writes each result as a WAV file with a loudness chart beside it
+and reports loudness and peaks of input and result, measured independently
+of the plug-in (libebur128), optionally against a delivery target.
 
 INPUT is any mono or stereo file libsndfile reads (WAV, AIFF, FLAC, Ogg, ...)
 at 8 to 768 kHz. The result keeps the input's sample rate, channel count and
 sample format (PCM width or float; compressed sources give 32-bit float) and
-is written beside it: song.wav -> song-quarvelline.wav. The input is never
-overwritten, and the result appears only once it is complete. Without INPUT
-the built-in demo (a minute of music-like material at 48 kHz with loud and
-quiet passages) is written to quarvelline-demo/demo.wav in the current folder
-and rendered into quarvelline-demo/demo-quarvelline.wav.
+is written beside it: song.wav -> song-quarvelline.wav, with the chart
+song-quarvelline.png. The input is never overwritten, and results and charts
+appear only once they are complete. Without INPUT the built-in demo (a minute
+of music-like material at 48 kHz with loud and quiet passages) is written to
+quarvelline-demo/demo.wav in the current folder and rendered into
+quarvelline-demo/demo-quarvelline.wav.
+
+Several INPUTs render in one call, each through its own plug-in instance,
+as many at a time as the machine has cores; the report is one table (one
+row a file) or, with --json, one JSON array. A file that fails is reported
+on stderr and in the table and does not stop the others. A file whose
+result or chart would overwrite one of the inputs or another file's result
+is refused.
 
 Plug-in:
-  -m, --module PATH        the VST 2.4 module (.so) to load (default: the
-                           Quarvelline2.so built with this program)
+  -m, --module PATH        the module to load: a VST 3 bundle (.vst3) or a
+                           VST 2.4 module (.so) (default: the
+                           Quarvelline3.vst3 built with this program)
   -p, --preset NAME|INDEX  select a program by exact name (case does not
                            matter) or index, see --list-presets (default:
                            the plug-in's current program)
@@ -233,14 +290,15 @@ Plug-in:
       --load-state FILE    give the plug-in this saved state (its chunk)
                            after opening it, before --preset and --set
       --save-state FILE    save the plug-in's state (its chunk) to FILE after
-                           rendering
+                           rendering (one input only)
       --list-params        print the parameters with their current display
                            texts (after --load-state, --preset and --set)
                            and exit
       --list-presets       print the programs with their indices and exit
 
 Rendering:
-  -o, --out PATH           write the result to PATH (always a WAV file)
+  -o, --out PATH           write the result to PATH (always a WAV file; one
+                           input only)
       --block N            frames per processing call, 1 to 65536 (default 512)
       --precision P        single (processReplacing, the default) or double
                            (processDoubleReplacing)
@@ -257,6 +315,17 @@ Transport (the host's simulated song position and play state):
                            exact frame (the processing call is split there).
 
 Report:
+      --chart FILE.png     draw the chart to FILE.png (one input only;
+                           default: beside the result, .wav -> .png)
+      --no-chart           draw no chart
+      --target LUFS[,dBTP] check each result against a delivery target, e.g.
+                           "-14,-1": integrated loudness within 1.0 LU of
+                           LUFS and, when given, a true peak at or below
+                           dBTP (both as the report shows them, to two
+                           decimals); the report ends with a pass or FAIL
+                           line
+      --allow-clipping     clipped samples in a PCM result do not change the
+                           exit status
       --json               print the report (or the lists) as JSON
   -h, --help               print this text and exit
 
@@ -268,19 +337,35 @@ output and flushes the end with silence, so the result lines up with the
 input at the same length.
 
 The report gives, for the input and the result: integrated loudness,
-maximum momentary loudness (400-ms windows every 100 ms) and loudness range,
-"- - -" where the signal gives none. The largest gain reduction is the
-largest drop from the input's momentary loudness to the result's at the same
-100-ms step, over the windows where both are above -70 LUFS (0 when the
-result is never quieter). The real-time factor is the input's duration
-divided by the wall-clock time from opening the input until every figure is
-measured. While a file of more than 5 seconds renders, a progress bar is
-drawn on stderr when stderr is a terminal.
+maximum momentary loudness (400-ms windows every 100 ms), loudness range,
+sample peak (dBFS), true peak (dBTP, libebur128's 4-times oversampling
+below 96 kHz) and the peak-to-loudness ratio (true peak minus integrated
+loudness), "- - -" where the signal gives none. The largest gain reduction
+is the largest drop from the input's momentary loudness to the result's at
+the same 100-ms step, over the windows where both are above -70 LUFS (0
+when the result is never quieter). A result in a PCM format holds samples
+from -1 to 1 - 2^-(bits - 1); the report counts the samples beyond, which
+the file holds clipped, and gives the first one. The real-time factor is the
+input's duration divided by the wall-clock time from opening the input until
+every figure is measured. While a single file of more than 5 seconds
+renders, a progress bar is drawn on stderr when stderr is a terminal.
 
-Exit status: 0 on success; 1 with a one-line message on stderr for bad
-options, a module that does not load, unknown presets or parameters, bad
-values, a state the plug-in refuses and unreadable or unwritable files.
-Nothing already written is lost: a failed run leaves no partial result.
+The chart (1200 x 600 pixels) shows the momentary loudness of input and
+result over time with their integrated values and the "Out Limit", and
+below it the plug-in's gain reduction as the host observes it: the energy
+of the result against the energy of the input after "Input Gain", every
+100 ms.
+
+Exit status:
+  0  success
+  1  a one-line message on stderr: bad options, a module that does not
+     load, unknown presets or parameters, bad values, a state the plug-in
+     refuses, unreadable or unwritable files; with several inputs, any file
+     that failed. Nothing already written is lost: a failed file leaves no
+     partial result or chart.
+  2  a PCM result has clipped samples (it is written all the same), unless
+     --allow-clipping
+  3  a result misses the --target (outranks 2)
 )";
 }
 

@@ -1,6 +1,7 @@
 #include "tools/Report.h"
 
 #include <cinttypes>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -39,6 +40,7 @@ public:
       Value("null");
     }
   }
+  void Null() { Value("null"); }
   void NullOrString(const std::string& s) {
     if (s.empty()) {
       Value("null");
@@ -84,6 +86,47 @@ std::string Lufs(const std::optional<double>& v) {
   if (!v) return "- - -";
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.2f LUFS", *v);
+  return buf;
+}
+
+std::string Db(const std::optional<double>& v, const char* unit, int decimals = 2) {
+  if (!v) return "- - -";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.*f %s", decimals, *v, unit);
+  return buf;
+}
+
+// Peak-to-loudness ratio: the true peak over the integrated loudness.
+std::optional<double> Plr(const StreamFigures& f) {
+  if (!f.truePeakDb || !f.integratedLufs) return std::nullopt;
+  return *f.truePeakDb - *f.integratedLufs;
+}
+
+// Two decimals, as the report shows a value.
+double Shown(double v) { return std::round(v * 100.0) / 100.0; }
+
+std::string TargetText(const DeliveryTarget& t) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%.1f LUFS (within %.1f LU)", t.lufs, kTargetToleranceLu);
+  std::string text = buf;
+  if (t.truePeakDb) {
+    std::snprintf(buf, sizeof buf, ", true peak at most %.1f dBTP", *t.truePeakDb);
+    text += buf;
+  }
+  return text;
+}
+
+bool Clipped(const ReportData& r) { return r.result.clipping.counted && r.result.clipping.samples > 0; }
+
+std::string ClippingText(const ReportData& r) {
+  const Clipping& c = r.result.clipping;
+  if (!c.counted) return "not counted (a " + r.outputFormat + " result holds values beyond full scale)";
+  if (c.samples == 0) return "none";
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "%" PRId64 " in the %s result, the first at %.3f s (frame %" PRId64 ", %s)%s",
+                c.samples, r.outputFormat.c_str(), r.sampleRate > 0 ? static_cast<double>(c.firstFrame) / r.sampleRate : 0.0,
+                c.firstFrame, r.channels == 1 ? "mono" : c.firstChannel == 0 ? "left" : "right",
+                r.allowClipping ? "; allowed" : "");
   return buf;
 }
 
@@ -171,14 +214,9 @@ double RealTimeFactor(const ReportData& r) {
   return r.wallSeconds > 0.0 ? InputSeconds(r) / r.wallSeconds : 0.0;
 }
 
-void PrintReport(std::FILE* out, const ReportData& r) {
-  const RenderResult& x = r.result;
-  std::fprintf(out, "module:    %s (%s: \"%s\" by %s, version %d)\n", r.module.path.c_str(), r.module.format.c_str(),
-               r.module.name.c_str(), r.module.vendor.c_str(), r.module.version);
-  std::fprintf(out, "input:     %s\n", r.input.c_str());
-  std::fprintf(out, "output:    %s (%s WAV)\n", r.output.c_str(), r.outputFormat.c_str());
-  std::fprintf(out, "frames:    %" PRId64 " (%.3f s) at %d Hz, %s\n", x.frames, InputSeconds(r), r.sampleRate,
-               r.channels == 1 ? "mono" : "stereo");
+namespace {
+
+void PrintSettings(std::FILE* out, const ReportData& r) {
   std::fprintf(out, "preset:    \"%s\" (slot %d)\n", r.programName.c_str(), r.programIndex);
   std::string settings;
   for (const ParamEntry& p : r.params) {
@@ -187,30 +225,90 @@ void PrintReport(std::FILE* out, const ReportData& r) {
   std::fprintf(out, "settings:  %s\n", settings.c_str());
   std::fprintf(out, "processing: %s precision, blocks of %d frames\n", PrecisionName(r.precision), r.block);
   std::fprintf(out, "transport: %s\n", TransportText(r).c_str());
+}
+
+void PrintModule(std::FILE* out, const ReportData& r) {
+  std::fprintf(out, "module:    %s (%s: \"%s\" by %s, version %d)\n", r.module.path.c_str(), r.module.format.c_str(),
+               r.module.name.c_str(), r.module.vendor.c_str(), r.module.version);
+}
+
+void PrintTargetLine(std::FILE* out, const DeliveryTarget& target, bool pass, const std::string& why) {
+  std::fprintf(out, "target:    %s: %s%s\n", TargetText(target).c_str(), pass ? "pass" : "FAIL",
+               why.empty() ? "" : (" (" + why + ")").c_str());
+}
+
+}  // namespace
+
+TargetCheck CheckTarget(const DeliveryTarget& target, const StreamFigures& result) {
+  TargetCheck c;
+  char buf[128];
+  if (!result.integratedLufs) {
+    c.reasons.push_back("no integrated loudness");
+  } else {
+    const double off = Shown(*result.integratedLufs) - target.lufs;
+    if (std::fabs(off) > kTargetToleranceLu + 1e-9) {
+      std::snprintf(buf, sizeof buf, "integrated %.2f LUFS is %.2f LU %s", Shown(*result.integratedLufs),
+                    std::fabs(off), off > 0.0 ? "over" : "under");
+      c.reasons.push_back(buf);
+    }
+  }
+  if (target.truePeakDb && result.truePeakDb && Shown(*result.truePeakDb) > *target.truePeakDb + 1e-9) {
+    std::snprintf(buf, sizeof buf, "true peak %.2f dBTP is over %.1f dBTP", Shown(*result.truePeakDb),
+                  *target.truePeakDb);
+    c.reasons.push_back(buf);
+  }
+  c.pass = c.reasons.empty();
+  return c;
+}
+
+int ExitStatus(const ReportData& r) {
+  if (r.target && !CheckTarget(*r.target, r.result.output).pass) return kExitTargetMissed;
+  if (Clipped(r) && !r.allowClipping) return kExitClipped;
+  return kExitOk;
+}
+
+void PrintReport(std::FILE* out, const ReportData& r) {
+  const RenderResult& x = r.result;
+  PrintModule(out, r);
+  std::fprintf(out, "input:     %s\n", r.input.c_str());
+  std::fprintf(out, "output:    %s (%s WAV)\n", r.output.c_str(), r.outputFormat.c_str());
+  std::fprintf(out, "frames:    %" PRId64 " (%.3f s) at %d Hz, %s\n", x.frames, InputSeconds(r), r.sampleRate,
+               r.channels == 1 ? "mono" : "stereo");
+  PrintSettings(out, r);
   if (r.delayFrames > 0) std::fprintf(out, "look-ahead delay: %d frames, compensated\n", r.delayFrames);
   if (!r.loadedState.empty()) std::fprintf(out, "state loaded from: %s\n", r.loadedState.c_str());
   if (!r.savedState.empty()) std::fprintf(out, "state saved to:    %s\n", r.savedState.c_str());
-  std::fprintf(out, "%-28s %-15s %s\n", "", "input", "output");
-  std::fprintf(out, "%-28s %-15s %s\n", "integrated loudness:", Lufs(x.input.integratedLufs).c_str(),
-               Lufs(x.output.integratedLufs).c_str());
-  std::fprintf(out, "%-28s %-15s %s\n", "maximum momentary loudness:", Lufs(x.input.maxMomentaryLufs).c_str(),
-               Lufs(x.output.maxMomentaryLufs).c_str());
-  char in[32], outRange[32];
-  std::snprintf(in, sizeof in, "%.1f LU", x.input.rangeLu);
-  std::snprintf(outRange, sizeof outRange, "%.1f LU", x.output.rangeLu);
-  std::fprintf(out, "%-28s %-15s %s\n", "loudness range:", in, outRange);
+  auto row = [&](const char* name, const std::string& in, const std::string& res) {
+    std::fprintf(out, "%-28s %-15s %s\n", name, in.c_str(), res.c_str());
+  };
+  row("", "input", "output");
+  row("integrated loudness:", Lufs(x.input.integratedLufs), Lufs(x.output.integratedLufs));
+  row("maximum momentary loudness:", Lufs(x.input.maxMomentaryLufs), Lufs(x.output.maxMomentaryLufs));
+  row("loudness range:", Db(x.input.rangeLu, "LU", 1), Db(x.output.rangeLu, "LU", 1));
+  row("sample peak:", Db(x.input.samplePeakDb, "dBFS"), Db(x.output.samplePeakDb, "dBFS"));
+  row("true peak:", Db(x.input.truePeakDb, "dBTP"), Db(x.output.truePeakDb, "dBTP"));
+  row("peak-to-loudness ratio:", Db(Plr(x.input), "LU"), Db(Plr(x.output), "LU"));
   if (x.reduction.db) {
     std::fprintf(out, "largest gain reduction:      %.2f dB (400-ms window ending at %.1f s)\n", *x.reduction.db,
                  x.reduction.atSeconds);
   } else {
     std::fprintf(out, "largest gain reduction:      - - -\n");
   }
+  std::fprintf(out, "clipped samples:             %s\n", ClippingText(r).c_str());
+  if (!r.chart.empty()) std::fprintf(out, "chart:                       %s\n", r.chart.c_str());
   std::fprintf(out, "real-time factor:            %.0fx (%.3f s)\n", RealTimeFactor(r), r.wallSeconds);
+  if (r.target) {
+    const TargetCheck c = CheckTarget(*r.target, x.output);
+    std::string why;
+    for (const std::string& reason : c.reasons) why += (why.empty() ? "" : "; ") + reason;
+    PrintTargetLine(out, *r.target, c.pass, why);
+  }
 }
 
-void PrintReportJson(std::FILE* out, const ReportData& r) {
+namespace {
+
+void WriteReport(Json& j, const ReportData& r) {
   const RenderResult& x = r.result;
-  Json j;
   j.BeginObject();
   j.Key("module").BeginObject();
   j.Key("path").String(r.module.path);
@@ -264,16 +362,139 @@ void PrintReportJson(std::FILE* out, const ReportData& r) {
     j.Key("integrated_lufs").Number(f.integratedLufs);
     j.Key("max_momentary_lufs").Number(f.maxMomentaryLufs);
     j.Key("range_lu").Number(f.rangeLu);
+    j.Key("sample_peak_dbfs").Number(f.samplePeakDb);
+    j.Key("true_peak_dbtp").Number(f.truePeakDb);
+    j.Key("plr_lu").Number(Plr(f));
     j.EndObject();
   }
   j.Key("largest_gain_reduction_db").Number(x.reduction.db);
   j.Key("largest_gain_reduction_at_seconds").Number(x.reduction.db ? std::optional<double>(x.reduction.atSeconds)
                                                                    : std::nullopt);
   j.EndObject();
+  const Clipping& c = x.clipping;
+  j.Key("clipping").BeginObject();
+  j.Key("counted").Bool(c.counted);
+  j.Key("samples").Int(c.samples);
+  const bool any = c.firstFrame >= 0;
+  j.Key("first_frame").Number(any ? std::optional<double>(static_cast<double>(c.firstFrame)) : std::nullopt);
+  j.Key("first_seconds").Number(any && r.sampleRate > 0
+                                    ? std::optional<double>(static_cast<double>(c.firstFrame) / r.sampleRate)
+                                    : std::nullopt);
+  j.Key("first_channel").Number(any ? std::optional<double>(c.firstChannel) : std::nullopt);
+  j.Key("allowed").Bool(r.allowClipping);
+  j.EndObject();
+  j.Key("chart").NullOrString(r.chart);
+  if (r.target) {
+    const TargetCheck check = CheckTarget(*r.target, x.output);
+    j.Key("target").BeginObject();
+    j.Key("integrated_lufs").Number(r.target->lufs);
+    j.Key("tolerance_lu").Number(kTargetToleranceLu);
+    j.Key("true_peak_dbtp").Number(r.target->truePeakDb);
+    j.Key("pass").Bool(check.pass);
+    j.Key("reasons").BeginArray();
+    for (const std::string& reason : check.reasons) j.String(reason);
+    j.EndArray();
+    j.EndObject();
+  } else {
+    j.Key("target").Null();
+  }
   j.Key("render_seconds").Number(r.wallSeconds);
   j.Key("real_time_factor").Number(RealTimeFactor(r));
+  j.Key("exit_status").Int(ExitStatus(r));
   j.EndObject();
+}
+
+}  // namespace
+
+void PrintReportJson(std::FILE* out, const ReportData& r) {
+  Json j;
+  WriteReport(j, r);
   std::fprintf(out, "%s\n", j.Text().c_str());
+}
+
+void PrintBatchJson(std::FILE* out, const std::vector<FileOutcome>& files) {
+  Json j;
+  j.BeginArray();
+  for (const FileOutcome& f : files) {
+    if (f.ok) {
+      WriteReport(j, f.report);
+      continue;
+    }
+    j.BeginObject();
+    j.Key("input").BeginObject();
+    j.Key("path").String(f.input);
+    j.EndObject();
+    j.Key("error").String(f.error);
+    j.Key("exit_status").Int(kExitError);
+    j.EndObject();
+  }
+  j.EndArray();
+  std::fprintf(out, "%s\n", j.Text().c_str());
+}
+
+int BatchExitStatus(const std::vector<FileOutcome>& files) {
+  int status = kExitOk;
+  for (const FileOutcome& f : files) {
+    if (!f.ok) return kExitError;
+    // The statuses rank as their numbers: a missed target over clipping.
+    status = std::max(status, ExitStatus(f.report));
+  }
+  return status;
+}
+
+void PrintBatchReport(std::FILE* out, const ReportData& header, const std::vector<FileOutcome>& files,
+                      double wallSeconds) {
+  PrintModule(out, header);
+  PrintSettings(out, header);
+  if (!header.loadedState.empty()) std::fprintf(out, "state loaded from: %s\n", header.loadedState.c_str());
+  size_t nameWidth = 4;
+  for (const FileOutcome& f : files) nameWidth = std::max(nameWidth, f.input.size());
+  const int w = static_cast<int>(nameWidth);
+  std::fprintf(out, "\n%-*s  %9s %9s %9s %9s %8s %8s %8s%s\n", w, "file", "LUFS in", "LUFS out", "dBTP in", "dBTP out",
+               "PLR out", "GR dB", "clipped", header.target ? "  target" : "");
+  auto number = [](const std::optional<double>& v) {
+    char buf[32];
+    if (!v) return std::string("- - -");
+    std::snprintf(buf, sizeof buf, "%.2f", *v);
+    return std::string(buf);
+  };
+  int rendered = 0, failed = 0, missed = 0, clippedFiles = 0;
+  double audioSeconds = 0.0;
+  for (const FileOutcome& f : files) {
+    if (!f.ok) {
+      ++failed;
+      std::fprintf(out, "%-*s  failed: %s\n", w, f.input.c_str(), f.error.c_str());
+      continue;
+    }
+    ++rendered;
+    const ReportData& r = f.report;
+    const RenderResult& x = r.result;
+    audioSeconds += InputSeconds(r);
+    std::string clipped = x.clipping.counted ? std::to_string(x.clipping.samples) : "- - -";
+    if (Clipped(r)) ++clippedFiles;
+    std::string target;
+    if (r.target) {
+      const bool pass = CheckTarget(*r.target, x.output).pass;
+      if (!pass) ++missed;
+      target = pass ? "  pass" : "  FAIL";
+    }
+    std::fprintf(out, "%-*s  %9s %9s %9s %9s %8s %8s %8s%s\n", w, f.input.c_str(),
+                 number(x.input.integratedLufs).c_str(), number(x.output.integratedLufs).c_str(),
+                 number(x.input.truePeakDb).c_str(), number(x.output.truePeakDb).c_str(), number(Plr(x.output)).c_str(),
+                 number(x.reduction.db).c_str(), clipped.c_str(), target.c_str());
+  }
+  std::fprintf(out, "\nfiles:     %zu: %d rendered, %d failed; %d with clipped samples%s\n", files.size(), rendered,
+               failed, clippedFiles, header.allowClipping && clippedFiles > 0 ? " (allowed)" : "");
+  std::fprintf(out, "real-time factor: %.0fx (%.1f s of audio in %.3f s)\n",
+               wallSeconds > 0.0 ? audioSeconds / wallSeconds : 0.0, audioSeconds, wallSeconds);
+  if (header.target) {
+    char why[96] = "";
+    if (missed > 0 || failed > 0) {
+      std::snprintf(why, sizeof why, "%d of %zu files miss it%s", missed + failed, files.size(),
+                    failed > 0 ? (", " + std::to_string(failed) + " of them not rendered").c_str() : "");
+    }
+    PrintTargetLine(out, *header.target, missed == 0 && failed == 0, why);
+  }
 }
 
 void PrintLists(std::FILE* out, const std::vector<ProgramEntry>* programs, const std::vector<ParamEntry>* params,

@@ -1,5 +1,6 @@
-// What the host prints: the report after a render and the two lists, as
-// aligned text for people or as JSON for scripts.
+// What the host prints: the report after a render (one file, or a table of
+// several), the check against a delivery target, the exit status, and the
+// two lists, as aligned text for people or as JSON for scripts.
 #pragma once
 
 #include <cstdint>
@@ -34,13 +35,53 @@ struct ReportData {
   std::string loadedState, savedState;  // empty when none
   RenderResult result;
   double wallSeconds = 0.0;  // opening the input to the last figure
+  std::string chart;         // empty when none was drawn
+  bool allowClipping = false;
+  std::optional<DeliveryTarget> target;
 };
+
+// Exit statuses: a clipped PCM result (unless allowed) and a missed target
+// are told apart from errors; a missed target outranks clipping.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitError = 1;
+inline constexpr int kExitClipped = 2;
+inline constexpr int kExitTargetMissed = 3;
+
+// A result against a delivery target: the integrated loudness and the true
+// peak as the report shows them (two decimals) against the target.
+struct TargetCheck {
+  bool pass = false;
+  std::vector<std::string> reasons;  // why it fails
+};
+TargetCheck CheckTarget(const DeliveryTarget& target, const StreamFigures& result);
+
+// The exit status of one rendered file.
+int ExitStatus(const ReportData& r);
 
 // Input seconds per wall-clock second; 0 when too fast to time.
 double RealTimeFactor(const ReportData& r);
 
 void PrintReport(std::FILE* out, const ReportData& r);
 void PrintReportJson(std::FILE* out, const ReportData& r);
+
+// Several files rendered in one call, in the order given: a report or the
+// reason the file failed.
+struct FileOutcome {
+  std::string input;
+  bool ok = false;
+  std::string error;
+  ReportData report;
+};
+// The settings all files share (from header: module, preset, parameters,
+// processing, transport, state) and one table row per file, or one JSON
+// array of the files' reports ({"input": {"path": ...}, "error": ...} for a
+// failed file). wallSeconds is the whole run's.
+void PrintBatchReport(std::FILE* out, const ReportData& header, const std::vector<FileOutcome>& files,
+                      double wallSeconds);
+void PrintBatchJson(std::FILE* out, const std::vector<FileOutcome>& files);
+// kExitError when any file failed, else the highest-ranking status of the
+// rendered files.
+int BatchExitStatus(const std::vector<FileOutcome>& files);
 // The programs, the parameters or both (null for a list not asked for); as
 // JSON one object with a "presets" and a "parameters" array.
 void PrintLists(std::FILE* out, const std::vector<ProgramEntry>* programs, const std::vector<ParamEntry>* params,

@@ -146,7 +146,7 @@ TEST(HostProgramTest, WritesTheLimitedFileBesideTheInputAndReports) {
   const CliResult r = RunCli({"song.wav", "--preset", "Spotify: -14 LUFS"}, dir.path);
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(r.err.empty()) << r.err;
-  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"song-quarvelline.wav", "song.wav"}));
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"song-quarvelline.png", "song-quarvelline.wav", "song.wav"}));
   const WavData in = ReadWav(dir / "song.wav");
   const WavData out = ReadWav(dir / "song-quarvelline.wav");
   EXPECT_EQ(out.info.samplerate, 44100);
