@@ -45,9 +45,9 @@ constexpr LICE_pixel kText = LICE_ARGB(255, 33, 37, 45);
 constexpr LICE_pixel kMuted = LICE_ARGB(255, 96, 102, 114);
 constexpr LICE_pixel kInputColour = LICE_ARGB(255, 112, 140, 184);
 constexpr LICE_pixel kResultColour = LICE_ARGB(255, 226, 88, 12);
-constexpr LICE_pixel kLimitColour = LICE_ARGB(255, 196, 28, 40);
-constexpr LICE_pixel kReductionFill = LICE_ARGB(255, 168, 146, 240);
-constexpr LICE_pixel kReductionEdge = LICE_ARGB(255, 92, 56, 200);
+constexpr LICE_pixel kLimitColour = kChartLimitColour;
+constexpr LICE_pixel kReductionFill = kChartReductionFill;
+constexpr LICE_pixel kReductionEdge = kChartReductionEdge;
 
 // The parameters that shape the audio, named in the subtitle.
 constexpr const char* kSubtitleSettings[] = {"Input Gain", "Look Ahead", "Attack", "Release", "Window", "Out Limit"};

@@ -22,6 +22,12 @@ namespace quarv::render {
 inline constexpr int kChartWidth = 1200;
 inline constexpr int kChartHeight = 600;
 
+// The colours of the "Out Limit" line and of the gain-reduction area (its
+// fill and its lower edge).
+inline constexpr LICE_pixel kChartLimitColour = LICE_ARGB(255, 196, 28, 40);
+inline constexpr LICE_pixel kChartReductionFill = LICE_ARGB(255, 168, 146, 240);
+inline constexpr LICE_pixel kChartReductionEdge = LICE_ARGB(255, 92, 56, 200);
+
 struct ChartData {
   std::string title;     // first line, e.g. "song.wav -> song-quarvelline.wav"
   std::string subtitle;  // second line: the preset and the settings

@@ -345,7 +345,8 @@ is the largest drop from the input's momentary loudness to the result's at
 the same 100-ms step, over the windows where both are above -70 LUFS (0
 when the result is never quieter). A result in a PCM format holds samples
 from -1 to 1 - 2^-(bits - 1); the report counts the samples beyond, which
-the file holds clipped, and gives the first one. The real-time factor is the
+the file holds clipped, and gives the first one. The result's figures are
+those of the samples the plug-in produced, before a PCM file clips them. The real-time factor is the
 input's duration divided by the wall-clock time from opening the input until
 every figure is measured. While a single file of more than 5 seconds
 renders, a progress bar is drawn on stderr when stderr is a terminal.

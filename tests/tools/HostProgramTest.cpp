@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "graphics/raster/LicePng.h"
 #include "tests/tools/HostTestSupport.h"
 #include "tools/HostApp.h"
 
@@ -380,6 +381,208 @@ TEST(HostProgramTest, JsonReportIsWellFormedAndComplete) {
                           "parameters.8.name", "transport.playing"}) {
     EXPECT_EQ(json.values.count(key), 1u) << key;
   }
+}
+
+// ------------------------------------------------------------ peaks, clipping, targets
+
+std::string LastLine(const std::string& text) {
+  const size_t end = text.find_last_not_of('\n');
+  if (end == std::string::npos) return "";
+  const size_t start = text.rfind('\n', end);
+  return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+TEST(HostProgramTest, ReportsSampleAndTruePeaksAndThePeakToLoudnessRatio) {
+  TempDir dir;
+  // A quarter-rate sine at 45 degrees whose samples reach full scale, faded
+  // in over 10 ms.
+  Channels ch(2, std::vector<double>(48000));
+  for (size_t i = 0; i < ch[0].size(); ++i) ch[0][i] = ch[1][i] = (i % 4 < 2 ? 1.0 : -1.0) * std::min(1.0, i / 480.0);
+  WriteWav(dir / "fs4.wav", ch, 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  const CliResult text = RunCli({"fs4.wav", "--preset", "Metering only", "--no-chart"}, dir.path);
+  ASSERT_EQ(text.code, 0) << text.err;
+  EXPECT_NE(text.out.find("sample peak:                 0.00 dBFS"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("true peak:                   2.98 dBTP"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("peak-to-loudness ratio:      "), std::string::npos) << text.out;
+  const CliResult r = RunCli({"fs4.wav", "--preset", "Metering only", "--json", "--no-chart"}, dir.path);
+  JsonReader json(r.out);
+  ASSERT_TRUE(json.Parse()) << r.out;
+  const double truePeak = std::stod(json.values["loudness.input.true_peak_dbtp"]);
+  EXPECT_NEAR(truePeak, 3.0, 0.05);
+  EXPECT_EQ(std::stod(json.values["loudness.input.sample_peak_dbfs"]), 0.0);
+  EXPECT_DOUBLE_EQ(std::stod(json.values["loudness.input.plr_lu"]),
+                   truePeak - std::stod(json.values["loudness.input.integrated_lufs"]));
+  EXPECT_EQ(json.values["clipping.counted"], "false");  // a float result
+  EXPECT_EQ(json.values["chart"], "null");
+  EXPECT_EQ(json.values["target"], "null");
+}
+
+// Sparse clicks in a 16-bit file, 6 dB of "Input Gain" and no limiting
+// ("Metering only" limits above 0 LUFS): clicks that the gain lifts beyond
+// what 16 bits hold are clipped in the result, the others are not.
+Channels Clicks() {
+  Channels ch(2, std::vector<double>(48000, 0.0));
+  ch[0][1000] = 0.75;    // 1.50: clipped, the first
+  ch[1][2400] = -0.6;    // -1.20: clipped
+  ch[0][3000] = 0.5;     // 0.998: holds
+  ch[1][3000] = 0.5012;  // 1.00001: clipped
+  ch[0][40000] = ch[1][40000] = 0.9;  // two clipped
+  return ch;
+}
+
+TEST(HostProgramTest, ClippedSamplesOfAPcmResultAreCountedAndSetTheExitStatus) {
+  TempDir dir;
+  WriteWav(dir / "clicks.wav", Clicks(), 48000);
+  const std::vector<std::string> args = {"clicks.wav", "--preset", "Metering only", "--set", "Input Gain=6"};
+  CliResult r = RunCli(args, dir.path);
+  EXPECT_EQ(r.code, 2) << r.err;
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  EXPECT_NE(r.out.find("clipped samples:             5 in the 16-bit PCM result, the first at 0.021 s (frame 1000, "
+                       "left)\n"),
+            std::string::npos)
+      << r.out;
+  // Written all the same, clipped to what 16 bits hold.
+  const WavData out = ReadWav(dir / "clicks-quarvelline.wav");
+  EXPECT_EQ(out.ch[0][1000], 32767.0 / 32768.0);
+  EXPECT_EQ(out.ch[1][2400], -1.0);
+  EXPECT_NEAR(out.ch[0][3000], 0.5 * 1.99526, 1e-4);
+
+  std::vector<std::string> allowed = args;
+  allowed.push_back("--allow-clipping");
+  allowed.push_back("--json");
+  r = RunCli(allowed, dir.path);
+  EXPECT_EQ(r.code, 0) << r.err;
+  JsonReader json(r.out);
+  ASSERT_TRUE(json.Parse()) << r.out;
+  EXPECT_EQ(json.values["clipping.counted"], "true");
+  EXPECT_EQ(json.values["clipping.samples"], "5");
+  EXPECT_EQ(json.values["clipping.first_frame"], "1000");
+  EXPECT_EQ(json.values["clipping.first_channel"], "0");
+  EXPECT_EQ(json.values["clipping.allowed"], "true");
+  EXPECT_EQ(json.values["exit_status"], "0");
+
+  // A float result keeps the overs: nothing is clipped.
+  WriteWav(dir / "clicks.wav", Clicks(), 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  r = RunCli(args, dir.path);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("clipped samples:             not counted (a 32-bit float result"), std::string::npos);
+}
+
+TEST(HostProgramTest, TargetLineEndsTheReportAndSetsTheExitStatus) {
+  TempDir dir;
+  // -20 dBFS in both channels: -19.99 LUFS (1 kHz passes the K-weighting a
+  // hair above its nominal 0.691 dB) and -20.00 dBTP.
+  WriteWav(dir / "tone.wav", SineChannels(2, 5.0, 48000, 0.1), 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  struct Case {
+    const char* target;
+    int code;
+    const char* line;
+  };
+  for (const Case& c : {
+           Case{"-20", 0, "target:    -20.0 LUFS (within 1.0 LU): pass"},
+           Case{"-19", 0, "target:    -19.0 LUFS (within 1.0 LU): pass"},
+           Case{"-18.5", 3, "target:    -18.5 LUFS (within 1.0 LU): FAIL (integrated -19.99 LUFS is 1.49 LU under)"},
+           Case{"-22,-1", 3,
+                "target:    -22.0 LUFS (within 1.0 LU), true peak at most -1.0 dBTP: FAIL (integrated -19.99 LUFS is "
+                "2.01 LU over)"},
+           Case{"-20,-20.5", 3,
+                "target:    -20.0 LUFS (within 1.0 LU), true peak at most -20.5 dBTP: FAIL (true peak -20.00 dBTP is "
+                "over -20.5 dBTP)"},
+           Case{"-20,-20", 0, "target:    -20.0 LUFS (within 1.0 LU), true peak at most -20.0 dBTP: pass"},
+       }) {
+    const CliResult r = RunCli({"tone.wav", "--preset", "Metering only", "--target", c.target}, dir.path);
+    EXPECT_EQ(r.code, c.code) << c.target << "\n" << r.out << r.err;
+    EXPECT_EQ(LastLine(r.out), c.line) << c.target;
+  }
+  // A missed target outranks clipping.
+  WriteWav(dir / "clicks.wav", Clicks(), 48000);
+  const CliResult both =
+      RunCli({"clicks.wav", "--preset", "Metering only", "--set", "Input Gain=6", "--target", "-14"}, dir.path);
+  EXPECT_EQ(both.code, 3);
+  EXPECT_NE(LastLine(both.out).find(": FAIL (integrated -31.78 LUFS is 17.78 LU under)"), std::string::npos)
+      << both.out;
+}
+
+TEST(HostProgramTest, ChartGoesBesideTheResultOrWhereAskedOrNowhere) {
+  TempDir dir;
+  WriteWav(dir / "in.wav", SineChannels(2, 2.0, 44100, 0.3), 44100);
+  ASSERT_EQ(RunCli({"in.wav"}, dir.path).code, 0);
+  const std::string png = Slurp(dir.path / "in-quarvelline.png");
+  const std::unique_ptr<LICE_MemBitmap> chart(LICE_DecodePNG(png.data(), png.size()));
+  ASSERT_TRUE(chart);
+  EXPECT_EQ(chart->Width(), 1200);
+  EXPECT_EQ(chart->Height(), 600);
+  const CliResult named = RunCli({"in.wav", "--out", "o.wav", "--chart", "pictures.png"}, dir.path);
+  ASSERT_EQ(named.code, 0) << named.err;
+  EXPECT_NE(named.out.find("chart:                       pictures.png"), std::string::npos) << named.out;
+  ASSERT_EQ(RunCli({"in.wav", "--out", "none.wav", "--no-chart"}, dir.path).code, 0);
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in-quarvelline.png", "in-quarvelline.wav", "in.wav", "none.wav",
+                                                   "o.wav", "pictures.png"}));
+  ExpectOneLineError(RunCli({"in.wav", "--out", "x.wav", "--chart", "in.wav"}, dir.path), "the chart 'in.wav' would");
+  ExpectOneLineError(RunCli({"in.wav", "--chart", "nowhere/x.png"}, dir.path), "nowhere");
+}
+
+// ------------------------------------------------------------ several inputs
+
+TEST(HostProgramTest, SeveralInputsRenderThroughTheirOwnInstancesIntoOneTable) {
+  TempDir dir;
+  // The same loud material three times: an instance carried from one file
+  // to the next would start the next one with its gain already reduced.
+  const Channels loud = SineChannels(2, 3.0, 48000, 0.8, 220.0);
+  WriteWav(dir / "a.wav", loud, 48000);
+  WriteWav(dir / "b.flac", loud, 48000, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  WriteWav(dir / "c.wav", loud, 48000);
+  std::ofstream(dir / "broken.wav") << "not audio";
+  const CliResult r =
+      RunCli({"a.wav", "broken.wav", "b.flac", "c.wav", "--preset", "Master - Dynamic", "--target", "-12"}, dir.path);
+  EXPECT_EQ(r.code, 1);
+  // The failure on stderr, one line; the others rendered.
+  EXPECT_EQ(r.err.find("quarvelline-host: broken.wav: 'broken.wav' is not an audio file"), 0u) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a-quarvelline.png", "a-quarvelline.wav", "a.wav",
+                                                   "b-quarvelline.png", "b-quarvelline.wav", "b.flac", "broken.wav",
+                                                   "c-quarvelline.png", "c-quarvelline.wav", "c.wav"}));
+  // One row a file, in the order given, then the summary and the target.
+  const size_t head = r.out.find("\nfile ");
+  ASSERT_NE(head, std::string::npos) << r.out;
+  const size_t rowA = r.out.find("\na.wav ", head), rowBroken = r.out.find("\nbroken.wav  failed: ", head);
+  const size_t rowB = r.out.find("\nb.flac ", head), rowC = r.out.find("\nc.wav ", head);
+  EXPECT_TRUE(rowA < rowBroken && rowBroken < rowB && rowB < rowC && rowC != std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("files:     4: 3 rendered, 1 failed"), std::string::npos) << r.out;
+  EXPECT_NE(LastLine(r.out).find("FAIL (1 of 4 files miss it, 1 of them not rendered)"), std::string::npos) << r.out;
+
+  const CliResult single = RunCli({"a.wav", "--preset", "Master - Dynamic", "--out", "single.wav"}, dir.path);
+  ASSERT_EQ(single.code, 0) << single.err;
+  const WavData expected = ReadWav(dir / "single.wav");
+  for (const char* name : {"a-quarvelline.wav", "b-quarvelline.wav", "c-quarvelline.wav"}) {
+    EXPECT_EQ(ReadWav(dir / name).ch, expected.ch) << name;
+  }
+}
+
+TEST(HostProgramTest, SeveralInputsGiveOneJsonArrayAndRefuseCollidingResults) {
+  TempDir dir;
+  WriteWav(dir / "x.wav", SineChannels(1, 1.0, 44100, 0.2), 44100);
+  WriteWav(dir / "x.aiff", SineChannels(1, 1.0, 44100, 0.2), 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
+  WriteWav(dir / "y.wav", SineChannels(2, 1.0, 44100, 0.2), 44100);
+  // x.aiff's result would be x.wav's; y.wav's would overwrite the input
+  // y-quarvelline.wav, which is rendered too.
+  fs::copy_file(dir / "y.wav", dir / "y-quarvelline.wav");
+  const CliResult r = RunCli({"x.wav", "x.aiff", "y.wav", "y-quarvelline.wav", "--json", "--no-chart"}, dir.path);
+  EXPECT_EQ(r.code, 1);
+  JsonReader json(r.out);
+  ASSERT_TRUE(json.Parse()) << r.out;
+  EXPECT_EQ(json.values[".0.input.path"], "x.wav");
+  EXPECT_EQ(json.values[".0.exit_status"], "0");
+  EXPECT_EQ(json.values[".1.input.path"], "x.aiff");
+  EXPECT_EQ(json.values[".1.error"], "its result 'x-quarvelline.wav' is also a result of 'x.wav'");
+  EXPECT_EQ(json.values[".2.error"], "its result 'y-quarvelline.wav' would overwrite the input 'y-quarvelline.wav'");
+  EXPECT_EQ(json.values[".3.output.path"], "y-quarvelline-quarvelline.wav");
+  EXPECT_EQ(json.values.count(".4.input.path"), 0u);
+  EXPECT_NE(r.err.find("quarvelline-host: x.aiff: its result"), std::string::npos) << r.err;
+  // All well: status 0, nothing on stderr without a terminal.
+  const CliResult good = RunCli({"x.wav", "y.wav", "--no-chart"}, dir.path);
+  EXPECT_EQ(good.code, 0) << good.err;
+  EXPECT_TRUE(good.err.empty()) << good.err;
 }
 
 // ------------------------------------------------------------ refusals

@@ -105,4 +105,114 @@ TEST(LoudnessTest, LargestReductionComparesStepsAboveTheGate) {
   EXPECT_FALSE(LargestReduction({}, {}, 4800, 48000.0).db);
 }
 
+// A sine at a quarter of the rate with phase 45 degrees puts its samples at
+// +-sin(45) of its amplitude, in the pattern +, +, -, -: with an amplitude of
+// sqrt(2) they are exactly +-1 (full scale) while the waveform between them
+// peaks 3.01 dB above. It fades in over 10 ms: an abrupt start would ring
+// the oversampling filter to 3.11 dB.
+TEST(LoudnessTest, QuarterRateSineAt45DegreesReachesFullScaleWithThreeDbOfTruePeak) {
+  const int rate = 48000, fade = 480;
+  Channels ch(2, std::vector<double>(static_cast<size_t>(rate)));
+  for (size_t i = 0; i < ch[0].size(); ++i) {
+    ch[0][i] = ch[1][i] = (i % 4 < 2 ? 1.0 : -1.0) * std::min(1.0, static_cast<double>(i) / fade);
+    if (i >= fade) {
+      EXPECT_NEAR(ch[0][i], std::sqrt(2.0) * std::sin(M_PI / 2.0 * static_cast<double>(i) + M_PI / 4.0), 1e-9);
+    }
+  }
+  LoudnessTrack track;
+  Measure(track, ch, rate, {4096});
+  ASSERT_TRUE(track.SamplePeakDb());
+  EXPECT_EQ(*track.SamplePeakDb(), 0.0);
+  ASSERT_TRUE(track.TruePeakDb());
+  // The interpolator passes a quarter of the rate 0.03 dB low.
+  EXPECT_NEAR(*track.TruePeakDb(), 20.0 * std::log10(std::sqrt(2.0)), 0.05);
+  // A sine far below the Nyquist frequency peaks where its samples do.
+  LoudnessTrack slow;
+  Measure(slow, SineChannels(2, 1.0, rate, 0.5, 997.0), rate, {4096});
+  EXPECT_NEAR(*slow.SamplePeakDb(), 20.0 * std::log10(0.5), 0.01);
+  EXPECT_NEAR(*slow.TruePeakDb(), *slow.SamplePeakDb(), 0.05);
+}
+
+TEST(LoudnessTest, SilenceHasNoPeaks) {
+  LoudnessTrack track;
+  Measure(track, Channels(2, std::vector<double>(4800, 0.0)), 48000, {512});
+  EXPECT_FALSE(track.SamplePeakDb());
+  EXPECT_FALSE(track.TruePeakDb());
+}
+
+// What a 16-bit file holds ends at 32767 / 32768 and -1: one step beyond
+// either end is clipped, the ends themselves are not.
+TEST(LoudnessTest, ClippedSamplesAreCountedExactlyWithTheFirstOne) {
+  const double high = 32767.0 / 32768.0;
+  Channels ch(2, std::vector<double>(20000, 0.0));
+  ch[0][100] = high;                               // holds
+  ch[1][200] = -1.0;                               // holds
+  ch[0][300] = std::nan("");                       // no number, no clip
+  ch[1][4799] = std::nextafter(high, 2.0);         // clipped, the first
+  ch[0][4800] = ch[1][4800] = 1.5;                 // two, across a step boundary
+  ch[0][9000] = std::nextafter(-1.0, -2.0);        // clipped
+  ch[1][19999] = -3.0;                             // clipped, the last frame
+  LoudnessTrack track;
+  track.CountClipsAbove(high);
+  Measure(track, ch, 48000, {333, 4096, 1});
+  EXPECT_EQ(track.ClippedSamples(), 5);
+  EXPECT_EQ(track.FirstClippedFrame(), 4799);
+  EXPECT_EQ(track.FirstClippedChannel(), 1);
+  // Left before right at the same frame.
+  Channels both(2, std::vector<double>(1000, 0.0));
+  both[0][500] = both[1][500] = -1.01;
+  LoudnessTrack pair;
+  pair.CountClipsAbove(high);
+  Measure(pair, both, 48000, {1000});
+  EXPECT_EQ(pair.FirstClippedFrame(), 500);
+  EXPECT_EQ(pair.FirstClippedChannel(), 0);
+  // Nothing is counted unless asked.
+  LoudnessTrack uncounted;
+  Measure(uncounted, ch, 48000, {4096});
+  EXPECT_EQ(uncounted.ClippedSamples(), 0);
+  EXPECT_EQ(uncounted.FirstClippedFrame(), -1);
+}
+
+TEST(LoudnessTest, StepEnergyCoversEveryStepFromTheFirstFrame) {
+  Channels ch(2, std::vector<double>(4800 * 2 + 100, 0.5));
+  std::fill(ch[1].begin(), ch[1].end(), -0.25);
+  LoudnessTrack track;
+  Measure(track, ch, 48000, {1000, 77});
+  ASSERT_EQ(track.StepEnergy().size(), 3u);
+  EXPECT_DOUBLE_EQ(track.StepEnergy()[0], 4800 * (0.25 + 0.0625));
+  EXPECT_DOUBLE_EQ(track.StepEnergy()[1], 4800 * (0.25 + 0.0625));
+  EXPECT_DOUBLE_EQ(track.StepEnergy()[2], 100 * (0.25 + 0.0625));  // the short last step
+}
+
+TEST(LoudnessTest, StepReductionComparesTheResultWithTheGainedInput) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const int step = 4800, channels = 2;
+  const double floor = std::pow(10.0, -7.0) * step * channels;  // -70 dB mean square
+  // 10 dB quieter; the same after a 6 dB input gain that the result also
+  // got; louder (no reduction); silent input; silent result.
+  const std::vector<double> in = {1.0, 1.0, 1.0, 0.5 * floor, 1.0};
+  const std::vector<double> out = {0.1, 1.0 * std::pow(10.0, 0.6) / 10.0, 2.0, 0.0, 0.0};
+  const std::vector<double> gains = {1.0, std::pow(10.0, 0.3), 1.0, 1.0, 1.0};
+  for (size_t k = 0; k < in.size(); ++k) {
+    const std::vector<double> db = StepReductionDb({in[k]}, {out[k]}, gains[k], step, channels);
+    ASSERT_EQ(db.size(), 1u);
+    switch (k) {
+      case 0:
+      case 1:
+        EXPECT_NEAR(db[0], 10.0, 1e-9) << k;
+        break;
+      case 2:
+        EXPECT_EQ(db[0], 0.0);
+        break;
+      case 3:
+        EXPECT_TRUE(std::isnan(db[0]));
+        break;
+      default:
+        EXPECT_EQ(db[0], inf);
+    }
+  }
+  // The shorter of the two decides the length.
+  EXPECT_EQ(StepReductionDb({1.0, 1.0}, {1.0}, 1.0, step, channels).size(), 1u);
+}
+
 }  // namespace
