@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and runs the main job: the host loads the built
-# Quarvelline2.so the way a DAW does and renders a WAV file (or, with no
-# argument, the built-in demo with the "Spotify: -14 LUFS" preset) through it,
-# then reports the loudness of the input and the result. Arguments go to the
-# host; see --help.
+# Builds everything and runs the main job: the host loads the built VST 3
+# bundle Quarvelline3.vst3 the way a DAW does and renders audio files (or,
+# with no argument, the built-in demo with the "Spotify: -14 LUFS" preset)
+# through it, writes each result with its loudness chart beside it
+# (song.wav -> song-quarvelline.wav and song-quarvelline.png), then reports
+# loudness and peaks of input and result. Arguments go to the host; see
+# --help.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/deps.sh

@@ -5,7 +5,13 @@
 //     on single-precision buffers (the conversions to and from the engine's
 //     doubles included) and processDoubleReplacing;
 //   - the host's whole render of a 10-minute stereo 48 kHz file through the
-//     module, report included (quarvelline-host run in-process).
+//     module, report included (quarvelline-host run in-process);
+//   - what the chart adds to that render: the render with and without its
+//     chart in alternating turns, and the chart alone (drawn, encoded,
+//     written);
+//   - ten 1-minute files rendered by one call of quarvelline-host against
+//     ten calls one after another (the built program started as a process
+//     each time, as a script would), in alternating turns.
 //
 // All per-frame cases run the same 512-frame blocks of a 16-second stretch
 // of the demo music, looping, with the same settings: "Window" 10ms, no
@@ -29,6 +35,9 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchSummary.h"
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,6 +45,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -44,6 +54,7 @@
 
 #include "engine/Quarvelline.h"
 #include "tools/AudioFile.h"
+#include "tools/Chart.h"
 #include "tools/HostApp.h"
 #include "tools/Signals.h"
 #include "tools/host/Vst2Plugin.h"
@@ -56,6 +67,8 @@ constexpr double kRate = 48000.0;
 constexpr int kBlock = 512;
 constexpr double kSeconds = 16.0;
 constexpr double kRenderSeconds = 600.0;
+constexpr int kBatchFiles = 10;
+constexpr double kBatchSeconds = 60.0;
 
 struct Material {
   std::vector<double> left, right;
@@ -264,35 +277,58 @@ void BM_ModuleAgainstCore(benchmark::State& state) {
 }
 BENCHMARK(BM_ModuleAgainstCore)->Iterations(2000);
 
-// The 10-minute input, written once into a folder removed at exit.
+// Demo material written once into a folder removed at exit: count files of
+// the given length.
 class RenderInput {
 public:
-  RenderInput() {
-    mDir = fs::temp_directory_path() / ("quarv-bench-host-" + std::to_string(getpid()));
+  RenderInput(const std::string& name, double seconds, int count) {
+    mDir = fs::temp_directory_path() / ("quarv-bench-host-" + name + "-" + std::to_string(getpid()));
     fs::create_directories(mDir);
-    quarv::StereoBuffer music = quarv::DemoMusic(kRenderSeconds, kRate);
+    quarv::StereoBuffer music = quarv::DemoMusic(seconds, kRate);
     const int64_t frames = static_cast<int64_t>(music.Frames());
     const std::vector<std::vector<double>> channels = {std::move(music.left), std::move(music.right)};
-    quarv::render::AudioWriter writer;
     std::string error;
-    mOk = writer.Open(Input(), static_cast<int>(kRate), 2, quarv::render::FloatWavFormat(), &error) &&
-          writer.Write(channels, 0, frames, &error) && writer.Commit(&error);
+    mOk = true;
+    for (int i = 0; i < count && mOk; ++i) {
+      mInputs.push_back((mDir / (name + "-" + std::to_string(i) + ".wav")).string());
+      quarv::render::AudioWriter writer;
+      mOk = writer.Open(mInputs.back(), static_cast<int>(kRate), 2, quarv::render::FloatWavFormat(), &error) &&
+            writer.Write(channels, 0, frames, &error) && writer.Commit(&error);
+    }
     if (!mOk) mError = error;
   }
   ~RenderInput() {
     std::error_code ec;
     fs::remove_all(mDir, ec);
   }
-  std::string Input() const { return (mDir / "ten-minutes.wav").string(); }
-  std::string Output() const { return (mDir / "ten-minutes-out.wav").string(); }
+  const std::vector<std::string>& Inputs() const { return mInputs; }
+  std::string Input() const { return mInputs.front(); }
+  std::string Output() const { return (mDir / "out.wav").string(); }
+  std::string Chart() const { return (mDir / "out.png").string(); }
+  // Removes every result and chart, so each run writes its files afresh as
+  // a first render does (replacing an old file would add the file system's
+  // freeing of its blocks).
+  void RemoveResults() const {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(mDir, ec)) {
+      const std::string name = e.path().filename().string();
+      if (name.find("quarvelline") != std::string::npos || name.rfind("out.", 0) == 0) fs::remove(e.path(), ec);
+    }
+  }
   bool Ok() const { return mOk; }
   const std::string& Error() const { return mError; }
 
 private:
   fs::path mDir;
+  std::vector<std::string> mInputs;
   bool mOk = false;
   std::string mError;
 };
+
+const RenderInput& TenMinutes() {
+  static const RenderInput input("ten-minutes", kRenderSeconds, 1);
+  return input;
+}
 
 // The factor the host printed in its JSON report.
 double ReportedFactor(const std::string& json) {
@@ -301,34 +337,46 @@ double ReportedFactor(const std::string& json) {
   return at == std::string::npos ? 0.0 : std::atof(json.c_str() + at + key.size());
 }
 
+// Runs quarvelline-host in-process on the 10-minute file with its result
+// (and chart, unless noChart) in the input's folder; the JSON report, or
+// empty when the host failed.
+std::string RenderTenMinutes(const char* module, bool noChart) {
+  const RenderInput& input = TenMinutes();
+  input.RemoveResults();
+  const std::string in = input.Input(), out = input.Output(), chart = input.Chart();
+  std::vector<const char*> argv = {"quarvelline-host", in.c_str(), "--out", out.c_str(), "--preset",
+                                   "Spotify: -14 LUFS", "--json", "--module", module};
+  if (noChart) {
+    argv.push_back("--no-chart");
+  } else {
+    argv.insert(argv.end(), {"--chart", chart.c_str()});
+  }
+  char* text = nullptr;
+  size_t size = 0;
+  std::FILE* report = open_memstream(&text, &size);
+  std::FILE* errors = std::fopen("/dev/null", "w");
+  const int status = quarv::render::RunHost(static_cast<int>(argv.size()), argv.data(), report, errors);
+  std::fclose(errors);
+  std::fclose(report);
+  const std::string json(text, size);
+  std::free(text);
+  return status == 0 ? json : "";
+}
+
 void BM_HostRender10Minutes(benchmark::State& state) {
-  static RenderInput input;
-  if (!input.Ok()) {
-    state.SkipWithError(input.Error().c_str());
+  if (!TenMinutes().Ok()) {
+    state.SkipWithError(TenMinutes().Error().c_str());
     return;
   }
-  const std::string in = input.Input(), out = input.Output();
   // Argument 2: the VST 2.4 module; 3: the VST 3 bundle (the host's default).
   const char* module = state.range(0) == 2 ? QUARV_VST2_MODULE : QUARV_VST3_BUNDLE;
-  const char* argv[] = {"quarvelline-host", in.c_str(), "--out", out.c_str(), "--preset", "Spotify: -14 LUFS",
-                        "--json", "--module", module};
   double reported = 0.0;
   for (auto _ : state) {
-    // Each run writes its result afresh, as a first render does (replacing
-    // an old result would add the file system's freeing of its blocks).
     state.PauseTiming();
-    std::remove(out.c_str());
+    TenMinutes().RemoveResults();
     state.ResumeTiming();
-    char* text = nullptr;
-    size_t size = 0;
-    std::FILE* report = open_memstream(&text, &size);
-    std::FILE* errors = std::fopen("/dev/null", "w");
-    const int status = quarv::render::RunHost(static_cast<int>(std::size(argv)), argv, report, errors);
-    std::fclose(errors);
-    std::fclose(report);
-    const std::string json(text, size);
-    std::free(text);
-    if (status != 0) {
+    const std::string json = RenderTenMinutes(module, false);
+    if (json.empty()) {
       state.SkipWithError("the host failed");
       return;
     }
@@ -339,6 +387,151 @@ void BM_HostRender10Minutes(benchmark::State& state) {
   state.counters["host_rtf"] = reported / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_HostRender10Minutes)->ArgName("vst")->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+double Median(std::vector<double> v) {
+  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+  return v[v.size() / 2];
+}
+
+// The 10-minute render through the VST 3 bundle with its chart and without,
+// in turns (the order alternating), so that other load on the machine falls
+// on both alike. Counters: the median seconds of each and the share the
+// chart adds.
+void BM_ChartShareOfRender10Minutes(benchmark::State& state) {
+  if (!TenMinutes().Ok()) {
+    state.SkipWithError(TenMinutes().Error().c_str());
+    return;
+  }
+  std::vector<double> with, without;
+  bool chartFirst = false;
+  for (auto _ : state) {
+    for (bool chart : {chartFirst, !chartFirst}) {
+      const auto start = std::chrono::steady_clock::now();
+      if (RenderTenMinutes(QUARV_VST3_BUNDLE, !chart).empty()) {
+        state.SkipWithError("the host failed");
+        return;
+      }
+      (chart ? with : without).push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    chartFirst = !chartFirst;
+  }
+  state.counters["with_chart_s"] = Median(with);
+  state.counters["without_chart_s"] = Median(without);
+  state.counters["chart_share"] = Median(with) / Median(without) - 1.0;
+}
+BENCHMARK(BM_ChartShareOfRender10Minutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+
+// The chart of the 10-minute render alone: drawn, encoded and written.
+void BM_Chart10Minutes(benchmark::State& state) {
+  if (!TenMinutes().Ok()) {
+    state.SkipWithError(TenMinutes().Error().c_str());
+    return;
+  }
+  quarv::render::ChartData data;
+  data.title = "ten-minutes.wav";
+  data.frames = static_cast<int64_t>(kRenderSeconds * kRate);
+  data.sampleRate = kRate;
+  const size_t steps = static_cast<size_t>(kRenderSeconds * 10.0);
+  for (size_t k = 0; k < steps; ++k) {
+    const double level = -14.0 + 8.0 * std::sin(static_cast<double>(k) * 0.01);
+    data.inputMomentary.push_back(level);
+    data.resultMomentary.push_back(std::min(level, -14.0));
+    data.reductionDb.push_back(std::max(0.0, level + 14.0));
+  }
+  data.outLimitLufs = -14.0;
+  const std::string path = TenMinutes().Chart();
+  std::vector<double> ms;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string error;
+    if (!quarv::render::WriteChart(path, data, &error)) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  state.counters["ms"] = Median(ms);
+}
+BENCHMARK(BM_Chart10Minutes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Starts the built quarvelline-host with the arguments, output to
+// /dev/null, and waits for it. True when it exits with status 0.
+bool RunProgram(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(QUARV_HOST_BIN));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, QUARV_HOST_BIN, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return false;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double ChildCpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// Ten 1-minute files: ten calls one after another against one call with all
+// ten, in turns (the order alternating), each with its defaults (chart
+// included) and the "Spotify: -14 LUFS" preset. Counters: the median
+// seconds of each, the median of the per-turn ratios, and how many cores
+// each kept busy (the programs' CPU time over the wall-clock time).
+void BM_TenFilesOneCallAgainstTenCalls(benchmark::State& state) {
+  static const RenderInput input("minute", kBatchSeconds, kBatchFiles);
+  if (!input.Ok()) {
+    state.SkipWithError(input.Error().c_str());
+    return;
+  }
+  const std::vector<std::string> preset = {"--preset", "Spotify: -14 LUFS"};
+  std::vector<double> one, ten, ratios, busyOne, busyTen;
+  bool oneFirst = false;
+  for (auto _ : state) {
+    double turn[2] = {0.0, 0.0};
+    for (bool batch : {oneFirst, !oneFirst}) {
+      input.RemoveResults();
+      const double cpu = ChildCpuSeconds();
+      const auto start = std::chrono::steady_clock::now();
+      bool ok = true;
+      if (batch) {
+        std::vector<std::string> args = input.Inputs();
+        args.insert(args.end(), preset.begin(), preset.end());
+        ok = RunProgram(args);
+      } else {
+        for (const std::string& file : input.Inputs()) {
+          std::vector<std::string> args = {file};
+          args.insert(args.end(), preset.begin(), preset.end());
+          ok = ok && RunProgram(args);
+        }
+      }
+      const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (!ok) {
+        state.SkipWithError("quarvelline-host failed");
+        return;
+      }
+      turn[batch] = wall;
+      (batch ? one : ten).push_back(wall);
+      (batch ? busyOne : busyTen).push_back((ChildCpuSeconds() - cpu) / wall);
+    }
+    ratios.push_back(turn[0] / turn[1]);
+    oneFirst = !oneFirst;
+  }
+  state.counters["one_call_s"] = Median(one);
+  state.counters["ten_calls_s"] = Median(ten);
+  state.counters["ratio"] = Median(ratios);
+  state.counters["cores_busy_one_call"] = Median(busyOne);
+  state.counters["cores_busy_ten_calls"] = Median(busyTen);
+}
+BENCHMARK(BM_TenFilesOneCallAgainstTenCalls)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 class SummaryReporter : public quarvbench::CollectingReporter {
 public:
@@ -369,6 +562,21 @@ public:
                     "to end, %.0fx as the host reports it\n",
                     format[0] == '2' ? "2.4" : "3", rtf, Value(run, "host_rtf"));
       }
+    }
+    if (const double with = Value("BM_ChartShareOfRender10Minutes", "with_chart_s"); with > 0.0) {
+      std::printf("the chart adds %.1f %% to the 10-minute render (%.3f s against %.3f s, medians of turns); drawn, "
+                  "encoded and written alone it takes %.1f ms\n",
+                  100.0 * Value("BM_ChartShareOfRender10Minutes", "chart_share"), with,
+                  Value("BM_ChartShareOfRender10Minutes", "without_chart_s"),
+                  Value("BM_Chart10Minutes", "ms"));
+    }
+    if (const double ratio = Value("BM_TenFilesOneCallAgainstTenCalls", "ratio"); ratio > 0.0) {
+      std::printf("ten 1-minute files: one call %.2fx faster than ten calls one after another (%.3f s against "
+                  "%.3f s; cores busy %.2f against %.2f)\n",
+                  ratio, Value("BM_TenFilesOneCallAgainstTenCalls", "one_call_s"),
+                  Value("BM_TenFilesOneCallAgainstTenCalls", "ten_calls_s"),
+                  Value("BM_TenFilesOneCallAgainstTenCalls", "cores_busy_one_call"),
+                  Value("BM_TenFilesOneCallAgainstTenCalls", "cores_busy_ten_calls"));
     }
   }
 };

@@ -466,8 +466,8 @@ std::unique_ptr<LICE_MemBitmap> DrawChart(const ChartData& data) {
   DrawTimeAxis(p, g, ticks, tick);
 
   p.Text(fonts.note, kMuted,
-         "Momentary loudness: 400-ms windows every 100 ms, measured with libebur128. Gain reduction: the result's "
-         "energy against the input's after Input Gain, every 100 ms.",
+         "Momentary loudness: 400-ms windows every 100 ms, measured with libebur128. Right edge: the integrated "
+         "loudness of input and result, and the \"Out Limit\".",
          kLeft, kNoteTop, Align::kLeft);
   return bm;
 }
