@@ -382,6 +382,20 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, cons
   return true;
 }
 
+bool CheckWritable(const std::string& path, const std::string& what, std::string* error) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) {
+    *error = "cannot write " + what + " " + Quoted(path) + ": it is a directory";
+    return false;
+  }
+  std::string temp;
+  const int fd = CreateTempBeside(path, &temp, error);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(temp.c_str());
+  return true;
+}
+
 std::string DefaultOutputPath(const std::string& input) {
   fs::path p(input);
   p.replace_filename(p.stem().string() + "-quarvelline.wav");

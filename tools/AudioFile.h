@@ -111,6 +111,11 @@ int CreateTempBeside(const std::string& path, std::string* tempPath, std::string
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, const std::string& what,
                     std::string* error);
 
+// Checks before a long render that a file can be written at path later: no
+// folder there, and a file can be created beside it. False with a one-line
+// reason naming what the file is.
+bool CheckWritable(const std::string& path, const std::string& what, std::string* error);
+
 // Registers a temporary file to be removed if the process is interrupted by
 // SIGINT, SIGTERM or SIGHUP; returns the registration (-1 when there is no
 // room, and the file is then left behind on an interruption). Any thread.

@@ -261,6 +261,7 @@ void DrawLoudnessPanel(Painter& p, const ChartData& d, const ChartGeometry& g, c
   }
   // Each 400-ms window at its middle.
   auto series = [&](const std::vector<double>& m, LICE_pixel colour, bool thick) {
+    if (d.stepFrames <= 0 || !(d.sampleRate > 0.0)) return;
     const double stepSeconds = d.stepFrames / d.sampleRate;
     for (size_t k = 1; k < m.size(); ++k) {
       const double x0 = g.X((static_cast<double>(k) + 1.0) * stepSeconds);
@@ -296,7 +297,7 @@ void DrawReductionPanel(Painter& p, const ChartData& d, const ChartGeometry& g, 
   }
   // Per pixel column the largest reduction of the steps it covers.
   const double framesPerColumn = g.seconds * d.sampleRate / (r.R - r.L);
-  for (int x = r.L + 1; x < r.R; ++x) {
+  for (int x = r.L + 1; d.stepFrames > 0 && x < r.R; ++x) {
     const double f0 = (x - r.L) * framesPerColumn, f1 = (x + 1 - r.L) * framesPerColumn;
     const auto k0 = static_cast<size_t>(std::max(0.0, std::floor(f0 / d.stepFrames)));
     const auto k1 = static_cast<size_t>(std::max(0.0, std::ceil(f1 / d.stepFrames) - 1.0));

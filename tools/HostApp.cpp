@@ -168,6 +168,9 @@ bool Host::RenderFile(host::HostedPlugin& plug, const FileJob& job, std::FILE* p
 
   AudioWriter writer;
   if (!writer.Open(job.output, info.sampleRate, info.channels, outputFormat, error)) return false;
+  // What is written after the render must not fail for want of a folder.
+  if (!job.chart.empty() && !CheckWritable(job.chart, "chart", error)) return false;
+  if (!mOptions.saveState.empty() && !CheckWritable(mOptions.saveState, "state file", error)) return false;
   *report = Header(plug);
   if (!Render(reader, writer, plug, setup, &report->result, error)) return false;
   report->wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -472,7 +472,7 @@ TEST(HostProgramTest, TargetLineEndsTheReportAndSetsTheExitStatus) {
   TempDir dir;
   // -20 dBFS in both channels: -19.99 LUFS (1 kHz passes the K-weighting a
   // hair above its nominal 0.691 dB) and -20.00 dBTP.
-  WriteWav(dir / "tone.wav", SineChannels(2, 5.0, 48000, 0.1), 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  WriteWav(dir / "tone.wav", SineChannels(2, 3.0, 48000, 0.1), 48000, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
   struct Case {
     const char* target;
     int code;
@@ -519,7 +519,10 @@ TEST(HostProgramTest, ChartGoesBesideTheResultOrWhereAskedOrNowhere) {
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in-quarvelline.png", "in-quarvelline.wav", "in.wav", "none.wav",
                                                    "o.wav", "pictures.png"}));
   ExpectOneLineError(RunCli({"in.wav", "--out", "x.wav", "--chart", "in.wav"}, dir.path), "the chart 'in.wav' would");
-  ExpectOneLineError(RunCli({"in.wav", "--chart", "nowhere/x.png"}, dir.path), "nowhere");
+  // A chart or state that could not be written is found before the render.
+  ExpectOneLineError(RunCli({"in.wav", "--out", "y.wav", "--chart", "nowhere/x.png"}, dir.path), "nowhere");
+  ExpectOneLineError(RunCli({"in.wav", "--out", "z.wav", "--save-state", "nowhere/x.state"}, dir.path), "nowhere");
+  EXPECT_FALSE(fs::exists(dir / "y.wav") || fs::exists(dir / "z.wav"));
 }
 
 // ------------------------------------------------------------ several inputs
