@@ -13,10 +13,12 @@
 namespace quarv {
 namespace {
 
-locale_t CLocale() {
-  static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return loc;
-}
+// Made when the module is loaded, so that no formatting call (the audio
+// thread's status texts among them) is the first to use it and allocates.
+const locale_t gCLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+
+// Without it (newlocale failed) the process locale serves.
+locale_t CLocale() { return gCLocale ? gCLocale : LC_GLOBAL_LOCALE; }
 
 std::atomic<ClockSource> gClockSource{nullptr};
 
@@ -34,7 +36,7 @@ int FormatC(char* out, size_t size, const char* fmt, ...) {
 
 double ParseDoubleC(const char* text) {
   if (!text) return 0.0;
-  const double v = strtod_l(text, nullptr, CLocale());
+  const double v = gCLocale ? strtod_l(text, nullptr, gCLocale) : strtod(text, nullptr);
   return std::isfinite(v) ? v : 0.0;
 }
 
