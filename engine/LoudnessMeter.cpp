@@ -20,10 +20,7 @@ double WarpedCorner(double piF0, double fs) {
 }  // namespace
 
 LoudnessMeter::LoudnessMeter(const double* sampleRate, float windowSeconds)
-    : mSampleRate(sampleRate), mWindow(windowSeconds), mDbScale(10.0 / std::log(10.0)) {
-  mRing.assign(1, 0.0);
-  mBinCount.assign(1, 0);
-  mBinEnergy.assign(1, 0.0);
+    : mSampleRate(sampleRate), mWindow(windowSeconds) {
   Reset();
 }
 
@@ -69,11 +66,11 @@ void LoudnessMeter::Reset() {
   // At least one frame per sub-block and one sub-block per window, so that a
   // rate or window at the edge of the range cannot divide by zero.
   mSubBlock = std::max(1, quarv::RoundHalfAway(window * fs));
-  mSubBlocks = std::clamp(quarv::RoundHalfAway(0.4 / window), 1, 1 << 20);
+  mSubBlocks = std::clamp(quarv::RoundHalfAway(0.4 / window), 1, kMaxSubBlocks);
   mNormaliser = 1.0 / static_cast<double>(static_cast<int64_t>(mSubBlock) * mSubBlocks);
-  mRing.assign(static_cast<size_t>(mSubBlocks), 0.0);
-  mBinCount.assign(kBinCount, 0);
-  mBinEnergy.assign(kBinCount, 0.0);
+  mRing.fill(0.0);
+  mBinCount.fill(0);
+  mBinEnergy.fill(0.0);
 }
 
 double LoudnessMeter::FastLoudness(double windowEnergy) {

@@ -5,11 +5,12 @@
 // at or above -70 LUFS, kept in a 1024-bin histogram of 0.1 LU).
 //
 // No lock of its own: the plug-in calls every operation under its lock.
-// Reset allocates; AddFrame and Filter never do.
+// Nothing allocates: the ring and the histogram have fixed storage, sized for
+// the shortest window.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <vector>
 
 class LoudnessMeter {
 public:
@@ -17,6 +18,9 @@ public:
   static constexpr int kGainFloorDb = -18;
   static constexpr int kBinCount = 1024;
   static constexpr int kBinsPerLu = 10;
+  // Sub-blocks per window with the shortest window, 2.5 ms: the ring never
+  // needs more.
+  static constexpr int kMaxSubBlocks = 160;
 
   // Per-frame filter state, kept apart so the audio loop can hold it in
   // registers: first-stage w[n-1], w[n-2], second-stage v[n-1], v[n-2] and the
@@ -80,13 +84,9 @@ public:
   double Maximum() const { return mMaximum; }
   // Mean energy of the gated sub-blocks since the last reset; 0 before any.
   double IntegratedEnergy() const;
-  double FrameEnergy() const { return mState.sum[0] + mState.sum[1]; }
-  double WindowEnergy() const { return mWindowEnergy; }
   int SubBlockLength() const { return mSubBlock; }
+  // At most kMaxSubBlocks: a window shorter than 2.5 ms is held to that many.
   int SubBlocksPerWindow() const { return mSubBlocks; }
-  double DbScale() const { return mDbScale; }
-  int Floor() const { return kFloorLufs; }
-  int GainFloor() const { return kGainFloorDb; }
 
   // Loudness of a window energy by the bit-pattern logarithm.
   static double FastLoudness(double windowEnergy);
@@ -128,17 +128,16 @@ private:
   int32_t mSubBlock = 1;
   int32_t mSubBlocks = 1;
   double mNormaliser = 1.0;
-  std::vector<double> mRing;
+  std::array<double, kMaxSubBlocks> mRing{};
   int32_t mRingPos = 0;
   double mWindowEnergy = 0.0;
   double mMomentary = kFloorLufs;
   double mMaximum = kFloorLufs;
-  std::vector<int32_t> mBinCount;
-  std::vector<double> mBinEnergy;
+  std::array<int32_t, kBinCount> mBinCount{};
+  std::array<double, kBinCount> mBinEnergy{};
   int64_t mTotalCount = 0;
   // The bin sums change only at gated sub-block ends; the mean over all bins
   // is formed when it is read (same value, same order of additions).
   mutable double mIntegrated = 0.0;
   mutable bool mIntegratedStale = false;
-  double mDbScale;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "editor/GRAPH.h"
 #include "editor/ITextControl.h"
@@ -21,6 +22,21 @@ bool QuantisesToWhole(int idx) { return idx == kWindow || idx == kResetOnPlay; }
 double OnePoleCoef(int32_t tenthsMs, double sampleRate) {
   if (tenthsMs == 0 || !(sampleRate > 0.0)) return 0.0;
   return std::exp(-1.0 / (tenthsMs * sampleRate * 0.0001));
+}
+
+// The rates the engine runs at; at any other (or none) blocks pass through
+// with metering off.
+constexpr double kLowestRate = 1000.0;
+constexpr double kHighestRate = 1.2e6;
+
+double ServableRate(double rate) { return rate >= kLowestRate && rate <= kHighestRate ? rate : 0.0; }
+
+// Values of the look-ahead ring at a rate: the longest ring "Look Ahead"
+// allows (800 ms of stereo frames, computed as the parameter does) plus the
+// value an odd length leaves over.
+size_t RingValuesFor(double rate) {
+  const int32_t longest = std::max(RoundHalfAway(1.6 * rate), RoundHalfAway(rate * 2.0 * 8000 * 0.0001));
+  return static_cast<size_t>(longest) + 2;
 }
 
 }  // namespace
@@ -56,6 +72,8 @@ CLS_QUARVELLINE::CLS_QUARVELLINE(void* instanceInfo)
 
   BuildEditor();
   DefineFactoryPresets();
+  // Hosts that never announce a rate process at the base's default one.
+  PrepareForProcessing();
 }
 
 CLS_QUARVELLINE::~CLS_QUARVELLINE() = default;
@@ -179,22 +197,41 @@ void CLS_QUARVELLINE::Activate(bool active) {
   }
 }
 
+void CLS_QUARVELLINE::PrepareForProcessing() {
+  Lock lock(Mutex());
+  const double rate = ServableRate(GetSampleRate());
+  if (rate == 0.0) return;
+  const size_t values = RingValuesFor(rate);
+  if (values <= mLookAheadBuf.capacity()) return;
+  try {
+    // The ring in use keeps its contents until ResetEngine replaces it.
+    std::vector<double> ring;
+    ring.reserve(values);
+    ring.assign(mLookAheadBuf.begin(), mLookAheadBuf.end());
+    mLookAheadBuf.swap(ring);
+  } catch (const std::bad_alloc&) {
+    // No room for the ring: the rate cannot be served and ResetEngine lets
+    // the audio pass through.
+  }
+}
+
 void CLS_QUARVELLINE::ResetEngine() {
   Lock lock(Mutex());
   if (!mStarted) return;
-  double rate = GetSampleRate();
-  if (!std::isfinite(rate) || rate < 0.0) rate = 0.0;
+  double rate = ServableRate(GetSampleRate());
+  // Storage is sized at set-up (PrepareForProcessing); a rate it was not
+  // sized for is not served rather than allocated for here, where the audio
+  // thread may be waiting.
+  if (RingValuesFor(rate) > mLookAheadBuf.capacity()) rate = 0.0;
   if (rate == mSampleRate) return;
 
   mSampleRate = rate;
   mGraphPointLength = RoundHalfAway(0.05 * rate);
   mMeter.Reset();
   mSilenceCount = mSilenceHold = RoundHalfAway(0.5 * rate);
-  // Room for the longest ring "Look Ahead" allows at this rate (800 ms of
-  // stereo frames, computed as the parameter does) plus the value an odd
-  // length leaves over.
-  const int32_t longest = std::max(RoundHalfAway(1.6 * rate), RoundHalfAway(rate * 2.0 * 8000 * 0.0001));
-  mLookAheadBuf.assign(static_cast<size_t>(longest) + 2, 0.0);
+  // Within the capacity PrepareForProcessing made: no allocation. Without a
+  // rate nothing runs and no ring is needed.
+  mLookAheadBuf.assign(rate > 0.0 ? RingValuesFor(rate) : 0, 0.0);
   mLookAheadPos = 0;
 
   for (int idx : {kLookAhead, kAttack, kRelease}) {

@@ -54,13 +54,19 @@ public:
   explicit CLS_QUARVELLINE(void* instanceInfo = nullptr);
   ~CLS_QUARVELLINE() override;
 
-  // Under the plug-in lock (taken again here).
+  // Under the plug-in lock (taken again here); none of them allocates.
   void ParamChanged(int idx) override;
   void ParamChangedByHost(int idx) override;
   void ParamHovered(int idx) override;
   bool AcceptParamOnLoad(int idx, int presetIdx) override;
   void Activate(bool active) override;
+  // Follows the host's sample rate within the storage PrepareForProcessing
+  // made. A rate outside 1 kHz .. 1.2 MHz, or one the storage could not be
+  // had for, is taken as no rate: blocks then pass through unmetered.
   void ResetEngine() override;
+  // Set-up threads, under the lock: sizes the look-ahead ring for the host's
+  // rate (never shrinks it). Allocates; a failure is kept to itself.
+  void PrepareForProcessing() override;
   // Audio thread, lock held by the binding; no allocation.
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -200,6 +202,11 @@ void IPlugBase::AttachGraphics(IGraphics* graphics) {
   mGraphics = graphics;
 }
 
+std::mutex& IPlugBase::CreationLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 // ---- Identity and host ----
 
 int32_t IPlugBase::GetVersion(bool decimal) const {
@@ -220,10 +227,11 @@ HostId IPlugBase::LookUpHost(const char* name) {
   } kHosts[] = {
       {"brainwaveproducer", 29}, {"cubase", 3},     {"reaper", 1},      {"nuendo", 4},
       {"cakewalk", 5},           {"samplitude", 8}, {"fruity", 7},      {"live", 9},
-      {"melodyne", 12},          {"vstmanlib", 13}, {"aulab", 14},      {"forte", 15},
-      {"chainer", 16},           {"audition", 17},  {"orion", 18},      {"sawstudio", 20},
-      {"logic", 21},             {"digital", 22},   {"audiomulch", 23}, {"presonus", 24},
-      {"acoustica", 25},         {"garageband", 26}, {"ardour", 27},    {"wavelab", 28},
+      {"melodyne", 12},          {"vstmanlib", 13}, {"aulab", 14},      {"forte", kHostForte},
+      {"chainer", 16},           {"audition", kHostAudition},           {"orion", kHostOrion},
+      {"sawstudio", kHostSAWStudio},                {"logic", 21},      {"digital", 22},
+      {"audiomulch", 23},        {"presonus", 24},  {"acoustica", 25},  {"garageband", 26},
+      {"ardour", 27},            {"wavelab", kHostWaveLab},
       {"gold", 30},
   };
   if (!name) return 0;
@@ -254,12 +262,20 @@ bool IPlugBase::IsLegalIO(int nIn, int nOut) const {
 
 void IPlugBase::SetBlockSize(int nFrames) {
   Lock lock(mMutex);
-  if (nFrames < 0) nFrames = 0;
+  nFrames = std::clamp(nFrames, 0, kMaxBlockSize);
   if (nFrames == mBlockSize) return;
-  for (InChannel& c : mInChannels) c.scratch.assign(static_cast<size_t>(nFrames), 0.0);
-  for (OutChannel& c : mOutChannels) c.scratch.assign(static_cast<size_t>(nFrames), 0.0);
-  mBlockSize = nFrames;
-  // Unconnected inputs read their (new) scratch buffers.
+  try {
+    for (InChannel& c : mInChannels) c.scratch.assign(static_cast<size_t>(nFrames), 0.0);
+    for (OutChannel& c : mOutChannels) c.scratch.assign(static_cast<size_t>(nFrames), 0.0);
+    mBlockSize = nFrames;
+  } catch (const std::bad_alloc&) {
+    // No room for the buffers: without a block size every call passes its
+    // input through.
+    for (InChannel& c : mInChannels) std::vector<double>().swap(c.scratch);
+    for (OutChannel& c : mOutChannels) std::vector<double>().swap(c.scratch);
+    mBlockSize = 0;
+  }
+  // Unconnected channels read and write their (new) scratch buffers.
   for (InChannel& c : mInChannels) {
     if (!c.connected) *c.dest = c.scratch.data();
   }
@@ -289,50 +305,54 @@ void IPlugBase::ConnectOutputs(int first, int count, bool connected) {
   }
 }
 
-bool IPlugBase::IsInChannelConnected(int ch) const {
-  return ch >= 0 && ch < NInChannels() && mInChannels[static_cast<size_t>(ch)].connected;
+int IPlugBase::ConnectedInputs() const {
+  return static_cast<int>(std::count_if(mInChannels.begin(), mInChannels.end(), [](const InChannel& c) { return c.connected; }));
 }
 
-bool IPlugBase::IsOutChannelConnected(int ch) const {
-  return ch >= 0 && ch < NOutChannels() && mOutChannels[static_cast<size_t>(ch)].connected;
+int IPlugBase::ConnectedOutputs() const {
+  return static_cast<int>(std::count_if(mOutChannels.begin(), mOutChannels.end(), [](const OutChannel& c) { return c.connected; }));
 }
 
-void IPlugBase::AttachInputBuffers(int first, int count, double** buffers) {
+template <typename T>
+void IPlugBase::AttachInputs(T* const* buffers, int count, int offset, int nFrames) {
   int k = 0;
-  for (int i = std::max(first, 0); i < NInChannels() && k < count; ++i) {
-    InChannel& c = mInChannels[static_cast<size_t>(i)];
-    if (c.connected) *c.dest = buffers[k++];
+  for (InChannel& c : mInChannels) {
+    if (!c.connected) continue;
+    if (k >= count) {
+      // A connected channel the host gave no buffer reads silence.
+      std::fill_n(c.scratch.begin(), nFrames, 0.0);
+      *c.dest = c.scratch.data();
+      continue;
+    }
+    T* src = buffers[k++] + offset;
+    if constexpr (std::is_same_v<T, double>) {
+      *c.dest = src;
+    } else {
+      WidenSamples(src, c.scratch.data(), nFrames);
+      *c.dest = c.scratch.data();
+    }
   }
 }
 
-void IPlugBase::AttachInputBuffers(int first, int count, float** buffers, int nFrames) {
+template <typename T>
+void IPlugBase::AttachOutputs(T* const* buffers, int count, int offset) {
   int k = 0;
-  for (int i = std::max(first, 0); i < NInChannels() && k < count; ++i) {
-    InChannel& c = mInChannels[static_cast<size_t>(i)];
+  for (OutChannel& c : mOutChannels) {
     if (!c.connected) continue;
-    const float* src = buffers[k++];
-    WidenSamples(src, c.scratch.data(), std::min(nFrames, static_cast<int>(c.scratch.size())));
-    *c.dest = c.scratch.data();
-  }
-}
-
-void IPlugBase::AttachOutputBuffers(int first, int count, double** buffers) {
-  int k = 0;
-  for (int i = std::max(first, 0); i < NOutChannels() && k < count; ++i) {
-    OutChannel& c = mOutChannels[static_cast<size_t>(i)];
-    if (!c.connected) continue;
-    *c.dest = buffers[k++];
-    c.hostFloat = nullptr;
-  }
-}
-
-void IPlugBase::AttachOutputBuffers(int first, int count, float** buffers) {
-  int k = 0;
-  for (int i = std::max(first, 0); i < NOutChannels() && k < count; ++i) {
-    OutChannel& c = mOutChannels[static_cast<size_t>(i)];
-    if (!c.connected) continue;
-    c.hostFloat = buffers[k++];
-    *c.dest = c.scratch.data();
+    if (k >= count) {
+      // ... and writes where nobody listens.
+      *c.dest = c.scratch.data();
+      c.hostFloat = nullptr;
+      continue;
+    }
+    T* dst = buffers[k++] + offset;
+    if constexpr (std::is_same_v<T, double>) {
+      *c.dest = dst;
+      c.hostFloat = nullptr;
+    } else {
+      c.hostFloat = dst;
+      *c.dest = c.scratch.data();
+    }
   }
 }
 
@@ -343,18 +363,61 @@ void IPlugBase::CallProcessBlock(int nFrames) {
 void IPlugBase::ConvertOutputs(int nFrames, bool accumulate) {
   for (OutChannel& c : mOutChannels) {
     if (!c.connected || !c.hostFloat) continue;
-    NarrowSamples(c.scratch.data(), c.hostFloat, std::min(nFrames, static_cast<int>(c.scratch.size())), accumulate);
+    NarrowSamples(c.scratch.data(), c.hostFloat, nFrames, accumulate);
   }
 }
 
-void IPlugBase::ProcessBuffers(double, int nFrames) { CallProcessBlock(nFrames); }
-
-void IPlugBase::ProcessBuffers(float, int nFrames) {
-  CallProcessBlock(nFrames);
-  ConvertOutputs(nFrames, false);
+template <typename T>
+void IPlugBase::PassThrough(T* const* inputs, int nIn, T* const* outputs, int nOut, int nFrames, bool accumulate) {
+  if (!outputs || nFrames <= 0) return;
+  const size_t bytes = sizeof(T) * static_cast<size_t>(nFrames);
+  for (int c = 0; c < nOut; ++c) {
+    T* out = outputs[c];
+    if (!out) continue;
+    const T* in = inputs && c < nIn ? inputs[c] : nullptr;
+    if (accumulate) {
+      if (in) {
+        for (int f = 0; f < nFrames; ++f) out[f] += in[f];
+      }
+    } else if (!in) {
+      memset(out, 0, bytes);
+    } else if (out != in) {
+      memmove(out, in, bytes);
+    }
+  }
 }
 
-void IPlugBase::ProcessBuffersAccumulating(float, int nFrames) {
-  CallProcessBlock(nFrames);
-  ConvertOutputs(nFrames, true);
+template <typename T>
+void IPlugBase::ProcessHostBuffers(T* const* inputs, int nIn, T* const* outputs, int nOut, int nFrames,
+                                   bool accumulate) {
+  if (nFrames <= 0) return;
+  nIn = std::clamp(std::min(nIn, ConnectedInputs()), 0, kMaxChannels);
+  nOut = std::clamp(std::min(nOut, ConnectedOutputs()), 0, kMaxChannels);
+  bool complete = (nIn == 0 || inputs) && (nOut == 0 || outputs);
+  for (int c = 0; complete && c < nIn; ++c) complete = inputs[c] != nullptr;
+  for (int c = 0; complete && c < nOut; ++c) complete = outputs[c] != nullptr;
+  if (!complete) {
+    // Nothing is read from a call that lacks buffers.
+    PassThrough<T>(nullptr, 0, outputs, nOut, nFrames, accumulate);
+    return;
+  }
+  if (mBlockSize <= 0) {
+    PassThrough(inputs, nIn, outputs, nOut, nFrames, accumulate);
+    return;
+  }
+  for (int done = 0; done < nFrames;) {
+    const int n = std::min(mBlockSize, nFrames - done);
+    mSliceOffset = done;
+    AttachInputs(inputs, nIn, done, n);
+    AttachOutputs(outputs, nOut, done);
+    CallProcessBlock(n);
+    if constexpr (std::is_same_v<T, float>) ConvertOutputs(n, accumulate);
+    done += n;
+  }
+  mSliceOffset = 0;
 }
+
+template void IPlugBase::ProcessHostBuffers<float>(float* const*, int, float* const*, int, int, bool);
+template void IPlugBase::ProcessHostBuffers<double>(double* const*, int, double* const*, int, int, bool);
+template void IPlugBase::PassThrough<float>(float* const*, int, float* const*, int, int, bool);
+template void IPlugBase::PassThrough<double>(double* const*, int, double* const*, int, int, bool);

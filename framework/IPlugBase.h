@@ -21,6 +21,14 @@ class IGraphics;
 
 using HostId = int32_t;
 
+// Hosts the bindings treat specially (LookUpHost gives these ids).
+constexpr HostId kHostUnknown = -1;
+constexpr HostId kHostForte = 15;
+constexpr HostId kHostAudition = 17;
+constexpr HostId kHostOrion = 18;
+constexpr HostId kHostSAWStudio = 20;
+constexpr HostId kHostWaveLab = 28;
+
 struct ChannelIOConfig {
   int32_t nIn = 0;
   int32_t nOut = 0;
@@ -37,6 +45,19 @@ class IPlugBase {
 public:
   static constexpr int kNameSize = 128;
   using Lock = std::lock_guard<std::recursive_mutex>;
+
+  // Limits every binding holds a host to.
+  // Longest block a host may announce; longer processing calls are sliced.
+  static constexpr int kMaxBlockSize = 1 << 18;
+  // Most channel buffers read from a host per direction.
+  static constexpr int kMaxChannels = 16;
+  // No saved state of this plug-in comes near this: longer chunks and
+  // streams are cut here.
+  static constexpr int kMaxStateBytes = 1 << 20;
+
+  // The module's process-wide lock, held while a plug-in object is created.
+  // Any thread; blocks while another creation runs.
+  static std::mutex& CreationLock();
 
   IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
             const char* productName, const char* makerName, int32_t version, int32_t uniqueId,
@@ -88,7 +109,15 @@ public:
   virtual HostId GetHost() { return mHost; }
   virtual void ResizeEditor() = 0;
   virtual void HostSpecificInit() {}
+  // The host's set-up calls (sample rate, block size, activation), under the
+  // lock, before the engine follows them: sizes every storage the audio path
+  // needs for the current rate, so that processing never allocates. May
+  // allocate; an allocation failure leaves the plug-in passing audio through.
+  virtual void PrepareForProcessing() {}
   virtual void AttachGraphics(IGraphics* graphics);
+  // Sizes the scratch buffers for blocks of nFrames (held to 0 ..
+  // kMaxBlockSize). Set-up threads, under the lock; allocates. When the
+  // buffers cannot be had the block size becomes 0: blocks then pass through.
   virtual void SetBlockSize(int nFrames);
   virtual void SetLatency(int samples) { mLatency = samples; }
 
@@ -163,20 +192,28 @@ public:
   bool IsLegalIO(int nIn, int nOut) const;
   void ConnectInputs(int first, int count, bool connected);
   void ConnectOutputs(int first, int count, bool connected);
-  bool IsInChannelConnected(int ch) const;
-  bool IsOutChannelConnected(int ch) const;
 
-  // Per-block buffer attachment and processing (audio thread, lock held by
-  // the caller). The k-th host buffer goes to the k-th connected channel from
-  // `first` on. nFrames must not exceed the block size: bindings slice longer
-  // calls.
-  void AttachInputBuffers(int first, int count, double** buffers);
-  void AttachInputBuffers(int first, int count, float** buffers, int nFrames);
-  void AttachOutputBuffers(int first, int count, double** buffers);
-  void AttachOutputBuffers(int first, int count, float** buffers);
-  void ProcessBuffers(double, int nFrames);
-  void ProcessBuffers(float, int nFrames);
-  void ProcessBuffersAccumulating(float, int nFrames);
+  // One processing call of a host. Audio thread, lock held by the caller; no
+  // allocation. inputs and outputs are the host's nIn and nOut channel
+  // buffers (T is float or double); the k-th goes to the k-th connected
+  // channel. Calls longer than the block size are processed in slices of at
+  // most the block size; without a block size (none set, or its buffers
+  // could not be had) the input passes through. A host array or channel
+  // buffer that is missing makes the call write silence to the outputs that
+  // exist and touch nothing else. Single-precision outputs replace the host's
+  // samples, or are added to them when accumulate is set.
+  template <typename T>
+  void ProcessHostBuffers(T* const* inputs, int nIn, T* const* outputs, int nOut, int nFrames,
+                          bool accumulate = false);
+  // Copies input k to output k for every k below both counts and silences
+  // the other outputs (adds the inputs, or nothing, when accumulating). Any
+  // thread; no allocation. Null arrays and buffers are skipped.
+  template <typename T>
+  static void PassThrough(T* const* inputs, int nIn, T* const* outputs, int nOut, int nFrames,
+                          bool accumulate = false);
+  // Frames of the current processing call already processed in earlier
+  // slices (0 outside a call).
+  int SliceOffset() const { return mSliceOffset; }
 
   std::recursive_mutex& Mutex() { return mMutex; }
 
@@ -197,9 +234,17 @@ private:
     std::vector<double> scratch;
   };
 
+  // Per-slice buffer attachment: the k-th host buffer goes to the k-th
+  // connected channel. nFrames never exceeds the block size.
+  template <typename T>
+  void AttachInputs(T* const* buffers, int count, int offset, int nFrames);
+  template <typename T>
+  void AttachOutputs(T* const* buffers, int count, int offset);
   void CallProcessBlock(int nFrames);
   PresetSlot* FirstFreePreset();
   void ConvertOutputs(int nFrames, bool accumulate);
+  int ConnectedInputs() const;
+  int ConnectedOutputs() const;
 
   std::vector<ChannelIOConfig> mChannelIO;
   std::vector<std::unique_ptr<IParameter>> mParams;
@@ -218,12 +263,13 @@ private:
   int32_t mUniqueID;
   int32_t mMakerID;
   int32_t mVersion;
-  HostId mHost = -1;
+  HostId mHost = kHostUnknown;
   int mAPI;
   int32_t mHostVersion = 0;
   bool mDoesChunks;
   int mMidiMode;
   int mBlockSize = 0;
+  int mSliceOffset = 0;
   IGraphics* mGraphics = nullptr;
   std::vector<double*> mInputPtrs;
   std::vector<double*> mOutputPtrs;

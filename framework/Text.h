@@ -26,6 +26,15 @@ inline int32_t RoundHalfAway(double x) {
   return static_cast<int32_t>(r);
 }
 
+// Decodes the UTF-8 character at s, of which n > 0 bytes are available.
+// Returns true with the code point in *cp when the bytes are well-formed (no
+// overlong form, no surrogate, nothing above U+10FFFF); otherwise false with
+// U+FFFD. *len is the bytes taken: the character's, or for a malformed one
+// those up to the byte that broke it (at least 1), so no read passes n or a
+// terminator. Any thread; no allocation.
+bool DecodeUtf8(const unsigned char* s, size_t n, char32_t* cp, int* len);
+constexpr char32_t kReplacementChar = 0xFFFD;
+
 // Copies a NUL-terminated text into a fixed array, cutting it to fit.
 void CopyText(char* dst, size_t size, const char* src);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
 
 IPlugOffline::IPlugOffline(void*, int nParams, const char* channelIOStr, int nPresets,
                            const char* effectName, const char* productName, const char* makerName,
@@ -23,53 +22,38 @@ void IPlugOffline::SetHostSampleRate(double sampleRate) {
   Lock lock(Mutex());
   // A rate the engine cannot run at is stored as 0: blocks then pass through.
   SetSampleRate(std::isfinite(sampleRate) && sampleRate > 0.0 ? sampleRate : 0.0);
+  PrepareForProcessing();
   ResetEngine();
 }
 
-void IPlugOffline::SetHostBlockSize(int nFrames) { SetBlockSize(nFrames); }
+void IPlugOffline::SetHostBlockSize(int nFrames) {
+  Lock lock(Mutex());
+  SetBlockSize(nFrames);
+  PrepareForProcessing();
+}
 
 template <typename T>
-void IPlugOffline::ProcessSliced(T** inputs, T** outputs, int nChannels, int nFrames, bool accumulate) {
+void IPlugOffline::ProcessChannels(T** inputs, T** outputs, int nChannels, int nFrames, bool accumulate) {
   Lock lock(Mutex());
   nChannels = std::clamp(nChannels, 1, 2);
   ConnectInputs(0, NInChannels(), false);
   ConnectOutputs(0, NOutChannels(), false);
   ConnectInputs(0, nChannels, true);
   ConnectOutputs(0, nChannels, true);
-  const int block = std::max(GetBlockSize(), 1);
-  if (GetBlockSize() < 1) SetBlockSize(block);
-  for (int done = 0; done < nFrames;) {
-    const int n = std::min(block, nFrames - done);
-    T* in[2] = {inputs[0] + done, nChannels > 1 ? inputs[1] + done : nullptr};
-    T* out[2] = {outputs[0] + done, nChannels > 1 ? outputs[1] + done : nullptr};
-    if constexpr (std::is_same_v<T, double>) {
-      AttachInputBuffers(0, nChannels, in);
-      AttachOutputBuffers(0, nChannels, out);
-      ProcessBuffers(0.0, n);
-    } else {
-      AttachInputBuffers(0, nChannels, in, n);
-      AttachOutputBuffers(0, nChannels, out);
-      if (accumulate) {
-        ProcessBuffersAccumulating(0.0f, n);
-      } else {
-        ProcessBuffers(0.0f, n);
-      }
-    }
-    done += n;
-  }
+  ProcessHostBuffers(inputs, nChannels, outputs, nChannels, nFrames, accumulate);
   if (mAutoAdvance && mTransport.load() != 0) mSongPos.store(mSongPos.load() + nFrames);
 }
 
 void IPlugOffline::Process(double** inputs, double** outputs, int nChannels, int nFrames) {
-  ProcessSliced(inputs, outputs, nChannels, nFrames, false);
+  ProcessChannels(inputs, outputs, nChannels, nFrames, false);
 }
 
 void IPlugOffline::Process(float** inputs, float** outputs, int nChannels, int nFrames) {
-  ProcessSliced(inputs, outputs, nChannels, nFrames, false);
+  ProcessChannels(inputs, outputs, nChannels, nFrames, false);
 }
 
 void IPlugOffline::ProcessAccumulating(float** inputs, float** outputs, int nChannels, int nFrames) {
-  ProcessSliced(inputs, outputs, nChannels, nFrames, true);
+  ProcessChannels(inputs, outputs, nChannels, nFrames, true);
 }
 
 void IPlugOffline::BeginParamEdit(int idx) {

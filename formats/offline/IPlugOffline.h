@@ -24,13 +24,15 @@ public:
 
   // Host side: open applies every parameter once, as hosts do.
   void Open();
-  // Stores the rate and lets the engine follow it.
+  // Set-up, as a host does it: stores the rate (or block size), lets the
+  // plug-in size its storage and the engine follow. Any thread but the audio
+  // thread; allocates.
   void SetHostSampleRate(double sampleRate);
   void SetHostBlockSize(int nFrames);
 
-  // Process stereo (or mono: nChannels 1) blocks of any length: calls longer
-  // than the block size are processed in slices of at most the block size.
-  // Audio thread, no allocation.
+  // Process stereo (or mono: nChannels 1) blocks of any length, as the base
+  // processes a host's call (sliced at the block size). Audio thread, no
+  // allocation.
   void Process(double** inputs, double** outputs, int nChannels, int nFrames);
   void Process(float** inputs, float** outputs, int nChannels, int nFrames);
   void ProcessAccumulating(float** inputs, float** outputs, int nChannels, int nFrames);
@@ -64,7 +66,7 @@ public:
 
 private:
   template <typename T>
-  void ProcessSliced(T** inputs, T** outputs, int nChannels, int nFrames, bool accumulate);
+  void ProcessChannels(T** inputs, T** outputs, int nChannels, int nFrames, bool accumulate);
 
   std::atomic<int> mTransport{1};
   std::atomic<double> mSongPos{0.0};

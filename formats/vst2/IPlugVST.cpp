@@ -1,25 +1,18 @@
 #include "formats/vst2/IPlugVST.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
-#include <type_traits>
+#include <thread>
 
 #include "framework/Text.h"
 #include "graphics/IGraphics.h"
 
 namespace {
 
-// Block sizes a host may set; longer calls are sliced, so this only bounds
-// the scratch buffers.
-constexpr int kMaxBlockSize = 1 << 18;
-// Chunks larger than this cannot be this plug-in's state.
-constexpr intptr_t kMaxChunkBytes = 1 << 20;
 // Host buffers for program names are not sized by the interface; names are
 // cut here so no reasonable host buffer is overrun.
 constexpr size_t kProgramNameCopy = 64;
-constexpr size_t kMaxChannels = 16;
 
 constexpr int32_t FourCC(char a, char b, char c, char d) {
   return (static_cast<int32_t>(a) << 24) | (static_cast<int32_t>(b) << 16) | (static_cast<int32_t>(c) << 8) |
@@ -46,6 +39,32 @@ int32_t ArrangementType(int n) {
 IPlugVST* PlugOf(AEffect* effect) { return effect ? static_cast<IPlugVST*>(effect->object) : nullptr; }
 
 }  // namespace
+
+// One call from the host: counted in before it waits for the lock, so that
+// effClose, which frees the object, waits for it; it then holds the lock for
+// its whole duration and finds the plug-in gone once a close has begun.
+class IPlugVST::Entry {
+public:
+  explicit Entry(AEffect* effect) : mPlug(PlugOf(effect)) {
+    if (!mPlug) return;
+    mPlug->mEntries.fetch_add(1);
+    mLock = std::unique_lock<std::recursive_mutex>(mPlug->Mutex());
+  }
+  ~Entry() {
+    if (!mPlug) return;
+    mLock.unlock();
+    mPlug->mEntries.fetch_sub(1);
+  }
+  Entry(const Entry&) = delete;
+  Entry& operator=(const Entry&) = delete;
+
+  // The plug-in, or null when there is none or it is closing.
+  IPlugVST* Plug() const { return mPlug && !mPlug->mClosing ? mPlug : nullptr; }
+
+private:
+  IPlugVST* mPlug;
+  std::unique_lock<std::recursive_mutex> mLock;
+};
 
 IPlugVST::IPlugVST(void* instanceInfo, int nParams, const char* channelIOStr, int nPresets,
                    const char* effectName, const char* productName, const char* makerName,
@@ -173,7 +192,7 @@ void IPlugVST::HostSpecificInit() {
   if (mHostSpecificInitDone) return;
   mHostSpecificInitDone = true;
   const HostId host = GetHost();
-  if (host == 15 || host == 17 || host == 18 || host == 20) {
+  if (host == kHostForte || host == kHostAudition || host == kHostOrion || host == kHostSAWStudio) {
     ConnectInputs(2, NInChannels(), false);
     if (NOutChannels() >= 3) ConnectOutputs(2, NOutChannels(), true);
   }
@@ -197,72 +216,80 @@ void IPlugVST::AttachGraphics(IGraphics* graphics) {
 
 intptr_t VST_CALL IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                                           void* ptr, float opt) {
-  IPlugVST* plug = PlugOf(effect);
-  if (!plug) return 0;
   if (opcode == effClose) {
-    std::unique_lock<std::recursive_mutex> lock(plug->Mutex());
-    plug->HostClosing();
-    lock.unlock();
-    delete plug;
+    IPlugVST* plug = PlugOf(effect);
+    return plug ? plug->Close() : 0;
+  }
+  Entry entry(effect);
+  IPlugVST* plug = entry.Plug();
+  if (!plug) return 0;
+  try {
+    return plug->Dispatch(opcode, index, value, ptr, opt);
+  } catch (...) {
+    // Nothing may cross into the host; the opcode did nothing it could report.
     return 0;
   }
-  Lock lock(plug->Mutex());
-  return plug->Dispatch(opcode, index, value, ptr, opt);
+}
+
+intptr_t IPlugVST::Close() {
+  {
+    Lock lock(Mutex());
+    if (mClosing) return 0;
+    mClosing = true;
+    try {
+      HostClosing();
+    } catch (...) {
+    }
+  }
+  // Calls that came in before the close (waiting for the lock, or running)
+  // leave the object first; they find it closing and return at once.
+  while (mEntries.load() > 0) std::this_thread::yield();
+  delete this;
+  return 0;
 }
 
 float VST_CALL IPlugVST::VSTGetParameter(AEffect* effect, int32_t index) {
-  IPlugVST* plug = PlugOf(effect);
-  if (!plug) return 0.0f;
-  Lock lock(plug->Mutex());
-  const IParameter* param = plug->GetParam(index);
+  Entry entry(effect);
+  IPlugVST* plug = entry.Plug();
+  const IParameter* param = plug ? plug->GetParam(index) : nullptr;
   return param ? static_cast<float>(param->Normalized()) : 0.0f;
 }
 
 void VST_CALL IPlugVST::VSTSetParameter(AEffect* effect, int32_t index, float value) {
-  IPlugVST* plug = PlugOf(effect);
+  Entry entry(effect);
+  IPlugVST* plug = entry.Plug();
   if (!plug) return;
-  plug->SetParameterFromHost(index, static_cast<double>(value));
+  try {
+    plug->SetParameterFromHost(index, static_cast<double>(value));
+  } catch (...) {
+    // The value may be half applied; the host is not told of a failure it
+    // cannot handle.
+  }
 }
 
 void VST_CALL IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
-  if (IPlugVST* plug = PlugOf(effect)) plug->ProcessSliced(inputs, outputs, frames, 1);
+  Entry entry(effect);
+  if (IPlugVST* plug = entry.Plug()) plug->Process(inputs, outputs, frames, true);
 }
 
 void VST_CALL IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs, int32_t frames) {
-  if (IPlugVST* plug = PlugOf(effect)) plug->ProcessSliced(inputs, outputs, frames, 0);
+  Entry entry(effect);
+  if (IPlugVST* plug = entry.Plug()) plug->Process(inputs, outputs, frames, false);
 }
 
 void VST_CALL IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs,
                                                   int32_t frames) {
-  if (IPlugVST* plug = PlugOf(effect)) plug->ProcessSliced(inputs, outputs, frames, 2);
+  Entry entry(effect);
+  if (IPlugVST* plug = entry.Plug()) plug->Process(inputs, outputs, frames, false);
 }
 
 template <typename T>
-void IPlugVST::ProcessSliced(T** inputs, T** outputs, int32_t frames, int mode) {
-  Lock lock(Mutex());
-  if (frames <= 0 || !inputs || !outputs) return;
-  const int block = std::max(GetBlockSize(), 1);
-  const size_t nIn = std::min(static_cast<size_t>(NInChannels()), kMaxChannels);
-  const size_t nOut = std::min(static_cast<size_t>(NOutChannels()), kMaxChannels);
-  std::array<T*, kMaxChannels> in{}, out{};
-  for (int32_t done = 0; done < frames;) {
-    const int n = std::min(block, static_cast<int>(frames - done));
-    for (size_t c = 0; c < nIn; ++c) in[c] = inputs[c] ? inputs[c] + done : nullptr;
-    for (size_t c = 0; c < nOut; ++c) out[c] = outputs[c] ? outputs[c] + done : nullptr;
-    if constexpr (std::is_same_v<T, double>) {
-      AttachInputBuffers(0, static_cast<int>(nIn), in.data());
-      AttachOutputBuffers(0, static_cast<int>(nOut), out.data());
-      ProcessBuffers(0.0, n);
-    } else {
-      AttachInputBuffers(0, static_cast<int>(nIn), in.data(), n);
-      AttachOutputBuffers(0, static_cast<int>(nOut), out.data());
-      if (mode == 1) {
-        ProcessBuffersAccumulating(0.0f, n);
-      } else {
-        ProcessBuffers(0.0f, n);
-      }
-    }
-    done += n;
+void IPlugVST::Process(T** inputs, T** outputs, int32_t frames, bool accumulate) {
+  try {
+    ProcessHostBuffers(inputs, NInChannels(), outputs, NOutChannels(), frames, accumulate);
+  } catch (...) {
+    // Processing allocates nothing and throws nothing; should a plug-in's
+    // block throw all the same, the host keeps running.
   }
 }
 
@@ -298,14 +325,17 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       return 0;
     case effSetSampleRate:
       SetSampleRate(opt);
+      PrepareForProcessing();
       ResetEngine();
       return 0;
     case effSetBlockSize:
       SetBlockSize(static_cast<int>(std::clamp<intptr_t>(value, 0, kMaxBlockSize)));
+      PrepareForProcessing();
       ResetEngine();
       return 0;
     case effMainsChanged:
       if (value != 0) {
+        PrepareForProcessing();
         Activate(true);
       } else {
         Activate(false);
@@ -407,7 +437,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       if (!ptr) return 0;
       const char* q = static_cast<const char*>(ptr);
       if (!strcmp(q, "receiveVstTimeInfo")) return 1;
-      if (!strcmp(q, "hasCockosExtensions") || !strcmp(q, "hasCockosViewAsConfig")) return 0xBEEF0000;
+      if (!strcmp(q, "hasCockosExtensions") || !strcmp(q, "hasCockosViewAsConfig")) return kCanDoExtensionsHandled;
       return 0;
     }
     case effGetVstVersion:
@@ -453,28 +483,28 @@ intptr_t IPlugVST::VendorSpecific(int32_t index, intptr_t value, void* ptr, floa
   const bool validParam = value >= 0 && value < NParams();
   IParameter* param = validParam ? GetParam(static_cast<int>(value)) : nullptr;
   switch (index) {
-    case 7:
+    case kVendorParamDisplayOfValue:
       if (!ptr) return 0;
       if (param) param->FormatDisplay(static_cast<double>(opt), true, static_cast<char*>(ptr));
-      return 0xBEEF;
-    case 8:
+      return kVendorSpecificHandled;
+    case kVendorParamTextCount:
       if (!param || param->Type() == IParameter::kTypeDouble || param->Type() == IParameter::kTypeInt) return 0;
       if (ptr) {
         const int32_t count = param->DisplayTextCount();
         std::memcpy(ptr, &count, sizeof count);
       }
-      return 0xBEEF;
-    case 27: {
+      return kVendorSpecificHandled;
+    case kVendorParamParseText: {
       if (!ptr || !param) return 0;
       char* text = static_cast<char*>(ptr);
       if (text[0]) {
         const double n = param->NormalizedOf(param->ParseDisplay(text));
         quarv::FormatC(text, 32, "%.17f", n);
       }
-      return 0xBEEF;
+      return kVendorSpecificHandled;
     }
-    case FourCC('s', 't', 'C', 'A'):
-      if (value == FourCC('W', 'h', 'e', 'e') && (mAEffect.flags & effFlagsHasEditor) && GetGUI()) {
+    case kVendorMouseWheel:
+      if (value == kVendorMouseWheelValue && (mAEffect.flags & effFlagsHasEditor) && GetGUI()) {
         return GetGUI()->ProcessMouseWheel(opt);
       }
       return 0;
@@ -500,7 +530,7 @@ intptr_t IPlugVST::SetChunk(int32_t index, intptr_t size, const void* ptr) {
   if (!ptr) return 0;
   StateChunk& chunk = index == 0 ? mBankChunk : mProgramChunk;
   chunk.Clear();
-  chunk.PutBytes(ptr, static_cast<int>(std::clamp<intptr_t>(size, 0, kMaxChunkBytes)));
+  chunk.PutBytes(ptr, static_cast<int>(std::clamp<intptr_t>(size, 0, kMaxStateBytes)));
   int32_t version = 0;
   int pos = -1;
   if (chunk.Size() >= 4) pos = chunk.GetInt32(&version, 0);

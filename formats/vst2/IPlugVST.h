@@ -6,6 +6,8 @@
 // duration; the host callback is called from inside it.
 #pragma once
 
+#include <atomic>
+
 #include "formats/vst2/VstAbi.h"
 #include "framework/IPlugBase.h"
 
@@ -45,6 +47,11 @@ public:
   static void VST_CALL VSTSetParameter(AEffect* effect, int32_t index, float value);
 
 private:
+  class Entry;
+
+  // effClose: under the lock HostClosing, then, once every call that came in
+  // before has left, the object destroys itself.
+  intptr_t Close();
   intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
   intptr_t VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt);
   intptr_t GetChunk(int32_t index, void* ptr);
@@ -54,10 +61,9 @@ private:
   VstTimeInfo* TimeInfo(int32_t filter);
   intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.f);
 
-  // Host calls longer than the block size are processed in slices of at most
-  // the block size, so no scratch buffer is ever overrun.
+  // One processing entry, lock held (by its Entry).
   template <typename T>
-  void ProcessSliced(T** inputs, T** outputs, int32_t frames, int mode);
+  void Process(T** inputs, T** outputs, int32_t frames, bool accumulate);
 
   ERect mEditRect{};
   audioMasterCallback mHostCallback;
@@ -67,4 +73,8 @@ private:
   StateChunk mProgramChunk;
   StateChunk mBankChunk;
   AEffect mAEffect{};
+  // Calls inside an entry function (or waiting for its lock), and whether
+  // effClose has begun.
+  std::atomic<int> mEntries{0};
+  bool mClosing = false;
 };

@@ -166,6 +166,19 @@ enum AudioMasterOpcodes : int32_t {
   audioMasterEndEdit = 44,
 };
 
+// Vendor-specific requests (effVendorSpecific's index) that some hosts send
+// to ask about parameters beyond the interface's basics, and the answers that
+// tell them the plug-in understood.
+enum VstVendorSpecificIndex : int32_t {
+  kVendorParamDisplayOfValue = 7,  // display text of the normalised value opt
+  kVendorParamTextCount = 8,       // number of display texts of a list parameter
+  kVendorParamParseText = 27,      // normalised value of the text in ptr, written back
+  kVendorMouseWheel = 0x73744341,  // 'stCA', with value kVendorMouseWheelValue
+};
+constexpr intptr_t kVendorMouseWheelValue = 0x57686565;  // 'Whee'
+constexpr intptr_t kVendorSpecificHandled = 0xBEEF;
+constexpr intptr_t kCanDoExtensionsHandled = 0xBEEF0000;
+
 enum VstTimeInfoFlags : int32_t {
   kVstTransportChanged = 1,
   kVstTransportPlaying = 1 << 1,

@@ -1,21 +1,10 @@
 // Entry point of the VST 2.4 module, exported as VSTPluginMain and main.
 #include <mutex>
-#include <new>
 
 #include "engine/Quarvelline.h"
 
-namespace {
-
-// Serialises plug-in creation across the host's threads.
-std::mutex& CreationLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-}  // namespace
-
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback hostCallback) {
-  std::lock_guard<std::mutex> lock(CreationLock());
+  std::lock_guard<std::mutex> lock(IPlugBase::CreationLock());
   try {
     CLS_QUARVELLINE* plug = new CLS_QUARVELLINE(reinterpret_cast<void*>(hostCallback));
     plug->EnsureOnePreset();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 #include "formats/vst3/IPlugParameter.h"
@@ -21,9 +22,6 @@ namespace {
 
 // Host streams are read in pieces of this size.
 constexpr int32 kStateReadPiece = 128;
-// No state of this plug-in comes near this; a stream that never ends is cut
-// here.
-constexpr int kMaxStateBytes = 1 << 20;
 
 // Normalised values from the host are held to their range before use.
 double ClampNormalized(double v) { return std::clamp(v, 0.0, 1.0); }
@@ -72,6 +70,16 @@ SpeakerArrangement IPlugVST3::ArrangementFor(int nChannels) {
 // ---- IPluginBase ----
 
 tresult PLUGIN_API IPlugVST3::initialize(FUnknown* context) {
+  try {
+    return Initialize(context);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  } catch (...) {
+    return kInternalError;
+  }
+}
+
+tresult IPlugVST3::Initialize(FUnknown* context) {
   Lock lock(Mutex());
   const tresult result = SingleComponentEffect::initialize(context);
 
@@ -114,46 +122,71 @@ tresult PLUGIN_API IPlugVST3::terminate() {
 // ---- IComponent ----
 
 tresult PLUGIN_API IPlugVST3::setActive(TBool state) {
-  Activate(state != 0);
-  return kResultOk;
+  try {
+    Lock lock(Mutex());
+    if (state) PrepareForProcessing();
+    Activate(state != 0);
+    return kResultOk;
+  } catch (...) {
+    return kOutOfMemory;
+  }
 }
 
+// The host's stream is written and read outside the plug-in lock, so a slow
+// stream never holds up the audio thread: the state is taken into a chunk (or
+// read into one, at most kMaxStateBytes long) and only the chunk is handled
+// under the lock.
 tresult IPlugVST3::WriteComponentState(IBStream* state) {
-  Lock lock(Mutex());
   if (!state) return kInvalidArgument;
-  StateChunk chunk;
-  if (!SaveState(&chunk)) return kResultFalse;
-  chunk.PutInt32(IsBypassed() ? 1 : 0);
-  int32 written = 0;
-  if (state->write(chunk.Data(), chunk.Size(), &written) != kResultOk || written != chunk.Size()) return kResultFalse;
-  return kResultOk;
+  try {
+    StateChunk chunk;
+    {
+      Lock lock(Mutex());
+      if (!SaveState(&chunk)) return kResultFalse;
+      chunk.PutInt32(IsBypassed() ? 1 : 0);
+    }
+    int32 written = 0;
+    if (state->write(chunk.Data(), chunk.Size(), &written) != kResultOk || written != chunk.Size()) return kResultFalse;
+    return kResultOk;
+  } catch (...) {
+    return kOutOfMemory;
+  }
 }
 
 tresult IPlugVST3::ReadComponentState(IBStream* state) {
-  Lock lock(Mutex());
   if (!state) return kInvalidArgument;
-  StateChunk chunk;
-  // A host that reports errors while it still delivers data is read to the
-  // end all the same.
-  const bool tolerateErrors = GetHost() == 28;
-  uint8_t piece[kStateReadPiece];
-  while (chunk.Size() < kMaxStateBytes) {
-    int32 got = 0;
-    const tresult r = state->read(piece, kStateReadPiece, &got);
-    got = std::clamp<int32>(got, 0, kStateReadPiece);
-    if (r != kResultOk && !tolerateErrors) break;
-    if (got == 0) break;
-    chunk.PutBytes(piece, got);
+  try {
+    HostId host;
+    {
+      Lock lock(Mutex());
+      host = GetHost();
+    }
+    // A host that reports errors while it still delivers data is read to the
+    // end all the same.
+    const bool tolerateErrors = host == kHostWaveLab;
+    StateChunk chunk;
+    uint8_t piece[kStateReadPiece];
+    while (chunk.Size() < kMaxStateBytes) {
+      int32 got = 0;
+      const tresult r = state->read(piece, kStateReadPiece, &got);
+      got = std::clamp<int32>(got, 0, kStateReadPiece);
+      if (r != kResultOk && !tolerateErrors) break;
+      if (got == 0) break;
+      chunk.PutBytes(piece, got);
+    }
+    Lock lock(Mutex());
+    const int pos = LoadState(&chunk, 0);
+    PushParamsToEditor();
+    // The bypass flag follows the parameter block. It is read from the bytes
+    // already taken, which is where a seek to that position from the stream's
+    // start lands, and works for streams that cannot seek back.
+    int32_t bypass = 0;
+    if (chunk.GetInt32(&bypass, pos) < 0) return kResultFalse;
+    SetBypassed(bypass != 0);
+    return kResultOk;
+  } catch (...) {
+    return kOutOfMemory;
   }
-  const int pos = LoadState(&chunk, 0);
-  PushParamsToEditor();
-  // The bypass flag follows the parameter block. It is read from the bytes
-  // already taken, which is where a seek to that position from the stream's
-  // start lands, and works for streams that cannot seek back.
-  int32_t bypass = 0;
-  if (chunk.GetInt32(&bypass, pos) < 0) return kResultFalse;
-  SetBypassed(bypass != 0);
-  return kResultOk;
 }
 
 // ---- IAudioProcessor ----
@@ -178,8 +211,12 @@ tresult PLUGIN_API IPlugVST3::setBusArrangements(SpeakerArrangement* inputs, int
   const int i = numIns > 0 && inputs ? SpeakerArr::getChannelCount(inputs[0]) : 0;
   const int o = numOuts > 0 && outputs ? SpeakerArr::getChannelCount(outputs[0]) : 0;
   if (!IsLegalIO(i, o)) return kResultFalse;
-  ReplaceMainBus(mAudioInputs, "Input", i);
-  ReplaceMainBus(mAudioOutputs, "Output", o);
+  try {
+    ReplaceMainBus(mAudioInputs, "Input", i);
+    ReplaceMainBus(mAudioOutputs, "Output", o);
+  } catch (...) {
+    return kOutOfMemory;
+  }
   return numIns == 1 ? kResultOk : kResultFalse;
 }
 
@@ -191,29 +228,33 @@ uint32 PLUGIN_API IPlugVST3::getLatencySamples() { return static_cast<uint32>(st
 
 tresult PLUGIN_API IPlugVST3::setupProcessing(ProcessSetup& setup) {
   if (setup.symbolicSampleSize != kSample32 && setup.symbolicSampleSize != kSample64) return kResultFalse;
-  Lock lock(Mutex());
-  SetBypassed(false);
-  SetSampleRate(setup.sampleRate);
-  const int block = std::clamp<int32>(setup.maxSamplesPerBlock, 0, kMaxBlockSize);
-  SetBlockSize(block);
-  ResetEngine();
-  mSetup = setup;
-  const size_t frames = static_cast<size_t>(block);
-  mBypassIn.assign(static_cast<size_t>(NInChannels()), std::vector<double>(frames, 0.0));
-  mBypassOut.assign(static_cast<size_t>(NOutChannels()), std::vector<double>(frames, 0.0));
-  mSilence.assign(frames, 0.0);
-  return kResultOk;
+  try {
+    Lock lock(Mutex());
+    SetBypassed(false);
+    SetSampleRate(setup.sampleRate);
+    SetBlockSize(std::clamp<int32>(setup.maxSamplesPerBlock, 0, kMaxBlockSize));
+    PrepareForProcessing();
+    ResetEngine();
+    return kResultOk;
+  } catch (...) {
+    return kOutOfMemory;
+  }
 }
 
 tresult PLUGIN_API IPlugVST3::process(ProcessData& data) {
-  Lock lock(Mutex());
-  if (data.processContext) mContext = *data.processContext;
-  if (ApplyParameterChanges(data.inputParameterChanges)) ReportRecalledValues(data.outputParameterChanges);
-  // The buffers are read as the data says they are.
-  if (data.symbolicSampleSize == kSample32) {
-    ProcessAudio<Sample32>(data);
-  } else if (data.symbolicSampleSize == kSample64) {
-    ProcessAudio<Sample64>(data);
+  try {
+    Lock lock(Mutex());
+    if (data.processContext) mContext = *data.processContext;
+    if (ApplyParameterChanges(data.inputParameterChanges)) ReportRecalledValues(data.outputParameterChanges);
+    // The buffers are read as the data says they are.
+    if (data.symbolicSampleSize == kSample32) {
+      ProcessAudio<Sample32>(data);
+    } else if (data.symbolicSampleSize == kSample64) {
+      ProcessAudio<Sample64>(data);
+    }
+  } catch (...) {
+    // Processing allocates nothing and throws nothing; should a plug-in's
+    // block throw all the same, the host keeps running.
   }
   return kResultOk;
 }
@@ -269,29 +310,40 @@ void IPlugVST3::ReportRecalledValues(IParameterChanges* out) {
 template <typename T>
 void IPlugVST3::ProcessAudio(ProcessData& data) {
   const int32 frames = data.numSamples;
-  const int block = GetBlockSize();
-  if (frames <= 0 || block <= 0) return;
+  if (frames <= 0) return;
+  const size_t bytes = sizeof(T) * static_cast<size_t>(frames);
 
+  // The host's channel buffers: those of input bus 0, then the active output
+  // buses' in order, up to the plug-in's channel counts. A null entry stays
+  // in its place: the base then silences the call.
   std::array<T*, kMaxChannels> in{}, out{};
   int nIn = 0;
   if (data.numInputs > 0 && data.inputs) {
     const AudioBusBuffers& bus = data.inputs[0];
-    T** buffers = BuffersOf<T>(bus);
-    const int n = buffers ? std::clamp<int32>(bus.numChannels, 0, NInChannels()) : 0;
-    while (nIn < n && buffers[nIn]) {
-      in[static_cast<size_t>(nIn)] = buffers[nIn];
-      ++nIn;
+    if (T** buffers = BuffersOf<T>(bus)) {
+      nIn = std::clamp<int32>(bus.numChannels, 0, NInChannels());
+      for (int c = 0; c < nIn; ++c) in[static_cast<size_t>(c)] = buffers[c];
     }
   }
   int nOut = 0;
   for (int32 b = 0; data.outputs && b < data.numOutputs; ++b) {
     AudioBusBuffers& bus = data.outputs[b];
-    const AudioBus* declared = AudioOutput(b);
-    if (!declared || !declared->isActive()) continue;
     T** buffers = BuffersOf<T>(bus);
     const int m = buffers ? std::max<int32>(bus.numChannels, 0) : 0;
-    for (int c = 0; c < m && nOut < NOutChannels() && buffers[c]; ++c) out[static_cast<size_t>(nOut++)] = buffers[c];
-    bus.silenceFlags = 0;
+    const AudioBus* declared = AudioOutput(b);
+    const bool active = declared && declared->isActive();
+    uint64 silent = 0;
+    for (int c = 0; c < m; ++c) {
+      if (active && nOut < NOutChannels()) {
+        out[static_cast<size_t>(nOut++)] = buffers[c];
+      } else if (buffers[c]) {
+        // A bus (or channel) the plug-in does not have or that is off: the
+        // host hears silence there, not what its buffer held.
+        std::memset(buffers[c], 0, bytes);
+        if (c < 64) silent |= uint64{1} << c;
+      }
+    }
+    bus.silenceFlags = silent;
   }
   ConnectInputs(0, nIn, true);
   ConnectInputs(nIn, NInChannels() - nIn, false);
@@ -301,60 +353,13 @@ void IPlugVST3::ProcessAudio(ProcessData& data) {
   // engine does not run on buffers nobody hears.
   if (nOut == 0) return;
 
-  std::array<T*, kMaxChannels> inSlice{}, outSlice{};
-  for (int32 done = 0; done < frames;) {
-    const int n = std::min(block, static_cast<int>(frames - done));
-    for (int c = 0; c < nIn; ++c) inSlice[static_cast<size_t>(c)] = in[static_cast<size_t>(c)] + done;
-    for (int c = 0; c < nOut; ++c) outSlice[static_cast<size_t>(c)] = out[static_cast<size_t>(c)] + done;
-    mSliceOffset = done;
-    if (IsBypassed()) {
-      ProcessBypassed<T>(inSlice.data(), nIn, outSlice.data(), nOut, n);
-    } else if constexpr (std::is_same_v<T, Sample32>) {
-      AttachInputBuffers(0, nIn, inSlice.data(), n);
-      AttachOutputBuffers(0, nOut, outSlice.data());
-      ProcessBuffers(0.0f, n);
-    } else {
-      AttachInputBuffers(0, nIn, inSlice.data());
-      AttachOutputBuffers(0, nOut, outSlice.data());
-      ProcessBuffers(0.0, n);
-    }
-    done += n;
-  }
-  mSliceOffset = 0;
-}
-
-template <typename T>
-void IPlugVST3::ProcessBypassed(T* const* in, int nIn, T* const* out, int nOut, int nFrames) {
-  // The base's pass-through on the channels of this call: connected inputs
-  // read the host's samples, the others silence; outputs nobody hears go to
-  // the binding's own buffers.
-  std::array<double*, kMaxChannels> inputs{}, outputs{};
-  const size_t frames = static_cast<size_t>(nFrames);
-  for (int c = 0; c < NInChannels(); ++c) {
-    const size_t k = static_cast<size_t>(c);
-    if (c >= nIn) {
-      inputs[k] = mSilence.data();
-    } else if constexpr (std::is_same_v<T, Sample64>) {
-      inputs[k] = in[c];
-    } else {
-      std::copy(in[c], in[c] + frames, mBypassIn[k].begin());
-      inputs[k] = mBypassIn[k].data();
-    }
-  }
-  for (int c = 0; c < NOutChannels(); ++c) {
-    const size_t k = static_cast<size_t>(c);
-    if constexpr (std::is_same_v<T, Sample64>) {
-      outputs[k] = c < nOut ? out[c] : mBypassOut[k].data();
-    } else {
-      outputs[k] = mBypassOut[k].data();
-    }
-  }
-  IPlugBase::ProcessBlock(inputs.data(), outputs.data(), nFrames);
-  if constexpr (std::is_same_v<T, Sample32>) {
-    for (int c = 0; c < nOut; ++c) {
-      const double* src = outputs[static_cast<size_t>(c)];
-      for (size_t f = 0; f < frames; ++f) out[c][f] = static_cast<float>(src[f]);
-    }
+  if (IsBypassed()) {
+    // The base's pass-through on the channels of this call.
+    PassThrough<T>(in.data(), nIn, out.data(), nOut, frames);
+  } else if (!IsReadyForProcessing()) {
+    PassThrough<T>(nullptr, 0, out.data(), nOut, frames);
+  } else {
+    ProcessHostBuffers<T>(in.data(), nIn, out.data(), nOut, frames);
   }
 }
 
@@ -424,7 +429,13 @@ tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID id, ParamValue value) {
 IPlugView* PLUGIN_API IPlugVST3::createView(FIDString name) {
   if (!name || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
   Lock lock(Mutex());
-  auto* view = new IPlugVST3View(this);
+  IPlugVST3View* view = nullptr;
+  try {
+    mViews.reserve(mViews.size() + 1);
+    view = new IPlugVST3View(this);
+  } catch (...) {
+    return nullptr;
+  }
   mViews.push_back(view);
   return view;
 }
@@ -500,7 +511,8 @@ void IPlugVST3::EndParamEdit(int idx) { endEdit(static_cast<ParamID>(idx)); }
 
 int32_t IPlugVST3::GetSamplePos() {
   int64 pos = mContext.projectTimeSamples;
-  if (mContext.state & ProcessContext::kPlaying) pos += mSliceOffset;
+  // Within a call processed in slices the song position moves on.
+  if (mContext.state & ProcessContext::kPlaying) pos += SliceOffset();
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(pos) & 0xFFFFFFFFu));
 }
 

@@ -6,8 +6,11 @@
 // context and hands out editor views.
 //
 // Threads: process runs on the host's audio thread, everything else on its
-// user-interface thread. process, the state methods, the set-up methods, the
-// parameter methods and the views' editor entries take the plug-in lock.
+// user-interface thread. process, the set-up methods, the parameter methods
+// and the views' editor entries take the plug-in lock; the state methods take
+// it only around the plug-in's state, never while the host's stream is read
+// or written. No exception leaves a method: a failed allocation answers
+// kOutOfMemory (or null) and leaves the plug-in passing audio through.
 #pragma once
 
 #include <array>
@@ -37,9 +40,6 @@ public:
   // unique id.
   static constexpr Steinberg::uint32 kClassIdWord1 = 0xF2AEE70D;
   static constexpr Steinberg::uint32 kClassIdWord2 = 0x00DE4F4E;
-  // Longest block a host may announce; longer process calls are sliced.
-  static constexpr int kMaxBlockSize = 1 << 18;
-  static constexpr int kMaxChannels = 16;
 
   IPlugVST3(void* instanceInfo, int nParams, const char* channelIOStr, int nPresets, const char* effectName,
             const char* productName, const char* makerName, int32_t version, int32_t uniqueId, int32_t makerId,
@@ -62,7 +62,10 @@ public:
   tresult PLUGIN_API canProcessSampleSize(int32 symbolicSampleSize) override;
   Steinberg::uint32 PLUGIN_API getLatencySamples() override;
   tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override;
-  // Audio thread, under the plug-in lock; no allocation.
+  // Audio thread, under the plug-in lock; no allocation. Output buffers are
+  // always written: processed audio, the input passed through (bypassed, or
+  // not set up) or silence (not ready, missing buffers, buses the plug-in
+  // does not have or that are off).
   tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
 
   // ---- IEditController ----
@@ -125,6 +128,8 @@ protected:
   tresult WriteControllerState(Steinberg::IBStream* state) override;
 
 private:
+  // initialize under the lock; may throw on allocation failure.
+  tresult Initialize(Steinberg::FUnknown* context);
   // setBusArrangements: bus 0 of list gets the arrangement for nChannels
   // under the given name unless it has that many channels already.
   static void ReplaceMainBus(Steinberg::Vst::BusList& list, const char* name, int nChannels);
@@ -134,18 +139,9 @@ private:
   int PresetIndexOf(double normalized) const;
   template <typename T>
   void ProcessAudio(Steinberg::Vst::ProcessData& data);
-  template <typename T>
-  void ProcessBypassed(T* const* in, int nIn, T* const* out, int nOut, int nFrames);
 
   std::vector<IPlugVST3View*> mViews;
-  Steinberg::Vst::ProcessSetup mSetup{};
   Steinberg::Vst::ProcessContext mContext{};
-  // Frames of the current call already processed, while a long call is
-  // processed in slices: the song position moves on within the call.
-  int32_t mSliceOffset = 0;
   std::vector<const char*> mInputBusNames{"Main Input"};
   std::vector<const char*> mOutputBusNames{"Output"};
-  // Buffers of the bypass path, one block long, sized by setupProcessing.
-  std::vector<std::vector<double>> mBypassIn, mBypassOut;
-  std::vector<double> mSilence;
 };

@@ -1,59 +1,22 @@
 #include "formats/vst3/Utf16.h"
 
+#include <cstring>
+
+#include "framework/Text.h"
+
 namespace quarv::vst3 {
-namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Decodes one character at s; returns the bytes it took (at least 1).
-int DecodeUtf8(const unsigned char* s, char32_t* cp) {
-  const unsigned char b0 = s[0];
-  if (b0 < 0x80) {
-    *cp = b0;
-    return 1;
-  }
-  int len = 0;
-  char32_t v = 0;
-  char32_t least = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    len = 2;
-    v = b0 & 0x1F;
-    least = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    len = 3;
-    v = b0 & 0x0F;
-    least = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    len = 4;
-    v = b0 & 0x07;
-    least = 0x10000;
-  } else {
-    *cp = kReplacement;
-    return 1;
-  }
-  for (int i = 1; i < len; ++i) {
-    // A missing continuation (the terminator included) ends the sequence
-    // there, so no read passes the end of the text.
-    if ((s[i] & 0xC0) != 0x80) {
-      *cp = kReplacement;
-      return i;
-    }
-    v = (v << 6) | (s[i] & 0x3F);
-  }
-  const bool surrogate = v >= 0xD800 && v <= 0xDFFF;
-  *cp = (v < least || v > 0x10FFFF || surrogate) ? kReplacement : v;
-  return len;
-}
-
-}  // namespace
 
 int Utf8ToUtf16(const char* text, Steinberg::char16* out, int size) {
   if (!out || size < 1) return 0;
   int n = 0;
   const auto* s = reinterpret_cast<const unsigned char*>(text ? text : "");
-  while (*s) {
+  size_t left = std::strlen(reinterpret_cast<const char*>(s));
+  while (left > 0) {
     char32_t cp = 0;
-    s += DecodeUtf8(s, &cp);
+    int len = 1;
+    DecodeUtf8(s, left, &cp, &len);
+    s += len;
+    left -= static_cast<size_t>(len);
     if (cp >= 0x10000) {
       if (n + 2 > size - 1) break;
       cp -= 0x10000;
@@ -79,10 +42,10 @@ int Utf16ToUtf8(const Steinberg::char16* text, int maxUnits, char* out, int size
         cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
         ++i;
       } else {
-        cp = kReplacement;
+        cp = kReplacementChar;
       }
     } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-      cp = kReplacement;
+      cp = kReplacementChar;
     }
     char bytes[4];
     int len;

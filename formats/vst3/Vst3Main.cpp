@@ -24,12 +24,6 @@ const FUID& ClassId() {
 constexpr const char* kVendor = "Daskery";
 constexpr const char* kVendorUrl = "https://daskery.example";
 
-// Serialises plug-in creation across the host's threads.
-std::mutex& CreationLock() {
-  static std::mutex lock;
-  return lock;
-}
-
 class Factory : public IPluginFactory2 {
 public:
   tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {
@@ -81,7 +75,7 @@ public:
     TUID ours;
     ClassId().toTUID(ours);
     if (std::memcmp(cid, ours, sizeof(TUID)) != 0) return kNoInterface;
-    std::lock_guard<std::mutex> lock(CreationLock());
+    std::lock_guard<std::mutex> lock(IPlugBase::CreationLock());
     CLS_QUARVELLINE* plug = nullptr;
     try {
       plug = new CLS_QUARVELLINE(nullptr);

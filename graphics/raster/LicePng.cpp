@@ -3,12 +3,16 @@
 #include <png.h>
 
 #include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 namespace {
-constexpr png_uint_32 kMaxSide = 16384;
+// Larger than any image the editor could use: a decoder fed a small hostile
+// file refuses such sizes before it allocates anything.
+constexpr png_uint_32 kMaxSide = 8192;
+constexpr uint64_t kMaxDecodedBytes = uint64_t{64} << 20;
 // libpng writes B, G, R, A bytes; they read as this layer's pixels only on a
 // little-endian machine.
 static_assert(std::endian::native == std::endian::little);
@@ -22,7 +26,8 @@ LICE_MemBitmap* LICE_DecodePNG(const void* data, size_t length) {
   // libpng reports failures through the return values of the simplified
   // interface; it never unwinds through this code.
   if (!png_image_begin_read_from_memory(&image, data, length)) return nullptr;
-  if (image.width == 0 || image.height == 0 || image.width > kMaxSide || image.height > kMaxSide) {
+  if (image.width == 0 || image.height == 0 || image.width > kMaxSide || image.height > kMaxSide ||
+      uint64_t{image.width} * image.height * sizeof(LICE_pixel) > kMaxDecodedBytes) {
     png_image_free(&image);
     return nullptr;
   }

@@ -8,8 +8,9 @@
 
 // Decodes the image to 8 bits per channel with straight alpha (A = 255 where
 // the image has no alpha channel) into a new top-down bitmap of its size.
-// Returns nullptr for anything that is not a complete, valid PNG, and for
-// images over 16384 pixels on a side. The caller owns the result.
+// Returns nullptr for anything that is not a complete, valid PNG, and, before
+// allocating, for images over 8192 pixels on a side or 64 MiB decoded. The
+// caller owns the result.
 // Threads: any; allocates.
 LICE_MemBitmap* LICE_DecodePNG(const void* data, size_t length);
 

@@ -15,10 +15,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "framework/Text.h"
+
 namespace {
 
 constexpr int kMaxHeight = 2048;
 constexpr int kDefaultHeight = 16;
+// Bounds of a font's glyph cache: text in many scripts (or hostile text)
+// cannot make it grow without end.
+constexpr size_t kMaxCachedGlyphs = 2048;
+constexpr size_t kMaxCachedCoverage = 4u << 20;
 
 // One FreeType library per process. Every platform font holds a reference, so
 // the library outlives the last face whatever the order of static destruction.
@@ -48,34 +54,18 @@ struct Glyph {
   std::vector<uint8_t> coverage;
 };
 
-// Reads text as UTF-8 when all of it is valid UTF-8 (no overlong forms, no
-// surrogates, nothing above U+10FFFF), otherwise byte by byte as Latin-1.
+// Reads text as UTF-8 when all of it is valid UTF-8, otherwise byte by byte as
+// Latin-1.
 std::u32string DecodeText(const unsigned char* s, size_t n) {
   std::u32string out;
   out.reserve(n);
-  size_t i = 0;
-  while (i < n) {
-    const unsigned c = s[i];
-    int len;
-    char32_t cp, min;
-    if (c < 0x80) { len = 1; cp = c; min = 0; }
-    else if ((c & 0xe0) == 0xc0) { len = 2; cp = c & 0x1f; min = 0x80; }
-    else if ((c & 0xf0) == 0xe0) { len = 3; cp = c & 0x0f; min = 0x800; }
-    else if ((c & 0xf8) == 0xf0) { len = 4; cp = c & 0x07; min = 0x10000; }
-    else break;
-    if (i + static_cast<size_t>(len) > n) break;
-    bool ok = true;
-    for (int k = 1; k < len && ok; ++k) {
-      const unsigned cc = s[i + static_cast<size_t>(k)];
-      ok = (cc & 0xc0) == 0x80;
-      cp = (cp << 6) | (cc & 0x3f);
-    }
-    if (!ok || cp < min || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) break;
+  for (size_t i = 0; i < n;) {
+    char32_t cp = 0;
+    int len = 1;
+    if (!quarv::DecodeUtf8(s + i, n - i, &cp, &len)) return std::u32string(s, s + n);
     out.push_back(cp);
     i += static_cast<size_t>(len);
   }
-  if (i == n) return out;
-  out.assign(s, s + n);
   return out;
 }
 
@@ -119,7 +109,6 @@ public:
   double cosE = 1.0, sinE = 0.0;  // baseline direction on screen
 
   std::mutex mutex;  // guards the face and the glyph cache
-  std::unordered_map<char32_t, Glyph> glyphs;
 
   ~LICE_PlatformFont() {
     if (face) {
@@ -128,13 +117,31 @@ public:
     }
   }
 
+  // The glyph of a character, from the cache or rendered now. The reference
+  // holds until the next call. Under mutex.
   const Glyph& GlyphFor(char32_t cp) {
     auto it = glyphs.find(cp);
     if (it != glyphs.end()) return it->second;
-    Glyph& g = glyphs[cp];
+    Glyph g;
+    Render(cp, g);
+    const size_t bytes = g.coverage.size();
+    if (glyphs.size() < kMaxCachedGlyphs && cachedBytes + bytes <= kMaxCachedCoverage) {
+      cachedBytes += bytes;
+      return glyphs.emplace(cp, std::move(g)).first->second;
+    }
+    // A full cache keeps the glyphs it has (the common ones come first);
+    // the rest are rendered for each use.
+    uncached = std::move(g);
+    return uncached;
+  }
+
+  size_t CachedGlyphs() const { return glyphs.size(); }
+
+private:
+  void Render(char32_t cp, Glyph& g) {
     const FT_UInt index = FT_Get_Char_Index(face, cp);
     const FT_Int32 load = FT_LOAD_DEFAULT | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT);
-    if (FT_Load_Glyph(face, index, load) != 0) return g;
+    if (FT_Load_Glyph(face, index, load) != 0) return;
     FT_GlyphSlot slot = face->glyph;
     if (emboldenSynthetic && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
       FT_Outline_Embolden(&slot->outline, emboldenStrength);
@@ -142,7 +149,7 @@ public:
       slot->advance.y += static_cast<FT_Pos>(emboldenStrength * sinE);
     }
     g.advance = slot->advance;
-    if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return g;
+    if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return;
     const FT_Bitmap& bm = slot->bitmap;
     g.left = slot->bitmap_left;
     g.top = slot->bitmap_top;
@@ -160,8 +167,11 @@ public:
         }
       }
     }
-    return g;
   }
+
+  std::unordered_map<char32_t, Glyph> glyphs;
+  size_t cachedBytes = 0;
+  Glyph uncached;
 };
 
 LICE_PlatformFont* LICE_CreatePlatformFont(const LICE_FontSpec& fontSpec) {
@@ -266,6 +276,12 @@ LICE_PlatformFont* LICE_CreatePlatformFont(const LICE_FontSpec& fontSpec) {
 void LICE_DestroyPlatformFont(LICE_PlatformFont* font) { delete font; }
 
 const char* LICE_PlatformFontName(const LICE_PlatformFont* font) { return font ? font->name.c_str() : ""; }
+
+size_t LICE_PlatformFontCachedGlyphs(LICE_PlatformFont* font) {
+  if (!font) return 0;
+  std::lock_guard<std::mutex> lock(font->mutex);
+  return font->CachedGlyphs();
+}
 
 LICE_CachedFont::~LICE_CachedFont() {
   if (font_ && (flags_ & LICE_FONT_FLAG_OWNS_FONT)) LICE_DestroyPlatformFont(font_);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 
 #include "graphics/GraphicsTypes.h"
 #include "graphics/raster/LiceBitmap.h"
@@ -29,6 +30,9 @@ LICE_PlatformFont* LICE_CreatePlatformFont(const LICE_FontSpec& fontSpec);
 void LICE_DestroyPlatformFont(LICE_PlatformFont* font);
 // Family and style of the face that was chosen, e.g. "Liberation Sans Bold".
 const char* LICE_PlatformFontName(const LICE_PlatformFont* font);
+// Glyphs the font keeps rendered; bounded (at most 2048 glyphs and 4 MiB of
+// coverage), however many different characters it draws. Any thread.
+size_t LICE_PlatformFontCachedGlyphs(LICE_PlatformFont* font);
 
 enum : int {
   LICE_FONT_FLAG_OWNS_FONT = 1,      // release the platform font with the cached font

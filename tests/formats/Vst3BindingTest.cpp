@@ -140,7 +140,7 @@ TEST(Vst3Binding, BeforeReadyTheEngineDoesNotRun) {
   Block<double> d(64, 0.25, 0.75);
   p->process(d.data);
   EXPECT_EQ(p->blocks, 0);
-  EXPECT_EQ(d.outL, std::vector<double>(64, 0.75)) << "double outputs stay untouched";
+  EXPECT_EQ(d.outL, std::vector<double>(64, 0.0)) << "no stale host buffer is played: silence";
 
   Prepare(p.plug, kSample32, 64);
   Block<float> f(64, 0.25f, 0.75f);
@@ -284,11 +284,13 @@ TEST(Vst3Binding, AnActivatedBusStaysActiveUnderANewArrangement) {
   p->process(f.data);
   EXPECT_EQ(f.outL, std::vector<float>(16, 0.5f));
   EXPECT_EQ(f.outR, std::vector<float>(16, 0.75f)) << "not handed over";
-  // An output bus the host switched off is not written.
+  // An output bus the host switched off is silenced, and said to be.
   p->activateBus(kAudio, kOutput, 0, false);
   Block<float> g(16, 0.25f, 0.75f);
+  g.inBus.numChannels = g.outBus.numChannels = 1;
   p->process(g.data);
-  EXPECT_EQ(g.outL, std::vector<float>(16, 0.75f));
+  EXPECT_EQ(g.outL, std::vector<float>(16, 0.0f));
+  EXPECT_EQ(g.outBus.silenceFlags, 1u);
 }
 
 // ---- Views without an editor ----

@@ -422,3 +422,47 @@ TEST(RasterPng, CorruptOrTruncatedBytesYieldNothing) {
   EXPECT_FALSE(std::unique_ptr<LICE_MemBitmap>(LICE_DecodePNG(garbage, sizeof garbage)));
   EXPECT_FALSE(std::unique_ptr<LICE_MemBitmap>(LICE_DecodePNG(nullptr, 100)));
 }
+
+namespace {
+
+// The CRC of PNG chunks (reflected 0xEDB88320).
+uint32_t Crc32(const uint8_t* p, size_t n) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i) {
+    c ^= p[i];
+    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+  }
+  return ~c;
+}
+
+}  // namespace
+
+// A few bytes may claim any size: sizes the editor could never use are
+// refused from the header, before anything is allocated for the pixels.
+TEST(RasterPng, ImagesLargerThanTheEditorCouldUseAreRefused) {
+  for (const auto& [w, h] : {std::pair{8192, 1}, std::pair{1, 8192}, std::pair{64, 64}}) {
+    LICE_MemBitmap img(w, h);
+    const std::vector<uint8_t> png = gfxtest::EncodePng(&img, true);
+    EXPECT_TRUE(std::unique_ptr<LICE_MemBitmap>(LICE_DecodePNG(png.data(), png.size()))) << w << "x" << h;
+  }
+  for (const auto& [w, h] : {std::pair{8193, 1}, std::pair{1, 8193}}) {
+    LICE_MemBitmap img(w, h);
+    const std::vector<uint8_t> png = gfxtest::EncodePng(&img, true);
+    EXPECT_FALSE(std::unique_ptr<LICE_MemBitmap>(LICE_DecodePNG(png.data(), png.size()))) << w << "x" << h;
+  }
+  // Headers alone (the pixel data missing): 8192 x 8192 is 256 MiB decoded,
+  // 4097 x 4096 just over 64 MiB.
+  LICE_MemBitmap one(1, 1);
+  const std::vector<uint8_t> tiny = gfxtest::EncodePng(&one, true);
+  for (const auto& [w, h] : {std::pair{8192u, 8192u}, std::pair{4097u, 4096u}, std::pair{0xFFFFu, 0xFFFFu}}) {
+    std::vector<uint8_t> claim = tiny;
+    // IHDR's width and height (big-endian) at 16 and 20, its CRC at 29.
+    for (int i = 0; i < 4; ++i) {
+      claim[16 + i] = static_cast<uint8_t>(w >> (24 - 8 * i));
+      claim[20 + i] = static_cast<uint8_t>(h >> (24 - 8 * i));
+    }
+    const uint32_t crc = Crc32(claim.data() + 12, 17);
+    for (int i = 0; i < 4; ++i) claim[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+    EXPECT_FALSE(std::unique_ptr<LICE_MemBitmap>(LICE_DecodePNG(claim.data(), claim.size()))) << w << "x" << h;
+  }
+}

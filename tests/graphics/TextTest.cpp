@@ -228,3 +228,33 @@ TEST(TextFonts, OrientationTurnsTheBaseline) {
   EXPECT_GT(box[3] - box[1], 2 * (box[2] - box[0]));  // taller than wide
   EXPECT_LE(box[3], 91);                               // runs upwards from the start
 }
+
+// Text in many scripts (or hostile text) cannot make a font's glyph cache grow
+// without end; glyphs beyond the bound still draw, the same as cached ones.
+TEST_F(TextDraw, TheGlyphCacheIsBounded) {
+  LICE_FontSpec fontSpec;
+  fontSpec.height = 14;
+  std::strncpy(fontSpec.face, "DejaVu Sans", sizeof fontSpec.face - 1);
+  LICE_CachedFont font;
+  font.SetFromPlatformFont(LICE_CreatePlatformFont(fontSpec), LICE_FONT_FLAG_OWNS_FONT);
+  ASSERT_TRUE(font.PlatformFont());
+  font.SetTextColour(LICE_ARGB(255, 255, 255, 255));
+  const Rect r(10, 10, 190, 40);
+  font.DrawText(bm(), "A", -1, r, LICE_TEXT_NOCLIP);
+  LICE_MemBitmap first(200, 80);
+  LICE_Blit(&first, bm(), 0, 0, 0, 0, 200, 80, 1.0f, 0);
+
+  std::string text;
+  for (char32_t cp = 0x4E00; cp < 0x4E00 + 3000; ++cp) {
+    text += static_cast<char>(0xE0 | (cp >> 12));
+    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  font.DrawText(bm(), text.c_str(), -1, r, LICE_TEXT_NOCLIP);
+  EXPECT_LE(LICE_PlatformFontCachedGlyphs(font.PlatformFont()), 2048u);
+  EXPECT_GT(LICE_PlatformFontCachedGlyphs(font.PlatformFont()), 100u);
+
+  SetUp();
+  font.DrawText(bm(), "A", -1, r, LICE_TEXT_NOCLIP);
+  EXPECT_EQ(gfxtest::CompareBitmaps(&first, bm(), 0, nullptr), 0);
+}
