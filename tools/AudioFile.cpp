@@ -348,15 +348,25 @@ int CreateTempBeside(const std::string& path, std::string* tempPath, std::string
   return fd;
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, const std::string& what,
-                    std::string* error) {
+namespace {
+
+// The temporary file for writing what (a "chart", ...) to path; -1 with the
+// reason when path is a folder or no file can be created beside it.
+int TempFor(const std::string& path, const std::string& what, std::string* temp, std::string* error) {
   std::error_code ec;
   if (fs::is_directory(path, ec)) {
     *error = "cannot write " + what + " " + Quoted(path) + ": it is a directory";
-    return false;
+    return -1;
   }
+  return CreateTempBeside(path, temp, error);
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, const std::string& what,
+                    std::string* error) {
   std::string temp;
-  const int fd = CreateTempBeside(path, &temp, error);
+  const int fd = TempFor(path, what, &temp, error);
   if (fd < 0) return false;
   const int pending = SetPendingTemp(temp);
   const auto* bytes = static_cast<const unsigned char*>(data);
@@ -383,13 +393,8 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, cons
 }
 
 bool CheckWritable(const std::string& path, const std::string& what, std::string* error) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) {
-    *error = "cannot write " + what + " " + Quoted(path) + ": it is a directory";
-    return false;
-  }
   std::string temp;
-  const int fd = CreateTempBeside(path, &temp, error);
+  const int fd = TempFor(path, what, &temp, error);
   if (fd < 0) return false;
   ::close(fd);
   ::unlink(temp.c_str());
