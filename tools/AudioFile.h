@@ -113,7 +113,7 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, cons
 
 // Checks before a long render that a file can be written at path later: no
 // folder there, and a file can be created beside it. False with a one-line
-// reason naming what the file is.
+// reason naming what the file is. Any thread; blocks on the file system.
 bool CheckWritable(const std::string& path, const std::string& what, std::string* error);
 
 // Registers a temporary file to be removed if the process is interrupted by

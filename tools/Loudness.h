@@ -119,6 +119,7 @@ GainReduction LargestReduction(const std::vector<double>& input, const std::vect
 // energy of the input times inputGain squared (the plug-in's own input gain,
 // so that only the limiting shows). NaN where the gained input lies below
 // kComparisonFloorLufs in mean square (nothing to compare); never negative.
+// Any thread; allocates.
 std::vector<double> StepReductionDb(const std::vector<double>& inputEnergy, const std::vector<double>& outputEnergy,
                                     double inputGain, int stepFrames, int channels);
 

@@ -1,6 +1,8 @@
 // What the host prints: the report after a render (one file, or a table of
 // several), the check against a delivery target, the exit status, and the
 // two lists, as aligned text for people or as JSON for scripts.
+//
+// Any thread, one stream at a time; allocates.
 #pragma once
 
 #include <cstdint>
