@@ -66,6 +66,9 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
   for (int i = 0; i < nPresets; ++i) {
     auto slot = std::make_unique<PresetSlot>();
     quarv::FormatC(slot->name, sizeof slot->name, "- %d -", i + 1);
+    // A program change stores the current values into the slot it leaves;
+    // hosts may change programs on the audio thread, so the room is made now.
+    slot->chunk.Reserve(8 * nParams);
     mPresets.push_back(std::move(slot));
   }
   CopyText(mEffectName, sizeof mEffectName, effectName);
