@@ -291,6 +291,9 @@ void IPlugBase::ConnectInputs(int first, int count, bool connected) {
   Lock lock(mMutex);
   for (int i = std::max(first, 0); i < first + count && i < NInChannels(); ++i) {
     InChannel& c = mInChannels[static_cast<size_t>(i)];
+    // A channel the host stops feeding reads silence from then on, not the
+    // last block it was given, over and over.
+    if (c.connected && !connected) std::fill(c.scratch.begin(), c.scratch.end(), 0.0);
     c.connected = connected;
     if (!connected) *c.dest = c.scratch.data();
   }
