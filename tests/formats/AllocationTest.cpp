@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "support/HostBlock.h"
 #include "tools/host/Vst2Plugin.h"
 #include "tools/host/Vst3Plugin.h"
 
@@ -158,17 +159,12 @@ TEST(NoAllocation, Vst2ModuleProcessingAndAudioThreadCalls) {
     ASSERT_TRUE(p) << error;
     p->Open(48000.0, kBlock);
     AEffect* e = p->Effect();
-    std::vector<float> fl(kBlock), fr(kBlock), fol(kBlock), for_(kBlock);
-    std::vector<double> dl(kBlock), dr(kBlock), dol(kBlock), dor(kBlock);
-    float* fin[2] = {fl.data(), fr.data()};
-    float* fout[2] = {fol.data(), for_.data()};
-    double* din[2] = {dl.data(), dr.data()};
-    double* dout[2] = {dol.data(), dor.data()};
+    quarvtest::HostBlock io(kBlock);
     long total = 0;
     for (int b = 0; b < kBlocks; ++b) {
       const Step s = StepFor(b);
-      FillInput(fl, fr, b, s.nonFinite);
-      FillInput(dl, dr, b, s.nonFinite);
+      FillInput(io.fl, io.fr, b, s.nonFinite);
+      FillInput(io.dl, io.dr, b, s.nonFinite);
       p->transport.playing = s.playing;
       p->transport.samplePos = s.position;
       if (b == 400) {
@@ -183,9 +179,9 @@ TEST(NoAllocation, Vst2ModuleProcessingAndAudioThreadCalls) {
         // Hosts send automation and program changes on the audio thread too.
         e->setParameter(e, s.param, static_cast<float>(s.value));
         if (s.program >= 0) e->dispatcher(e, effSetProgram, 0, s.program, nullptr, 0.0f);
-        if (entry == 0) e->processReplacing(e, fin, fout, kBlock);
-        if (entry == 1) e->process(e, fin, fout, kBlock);
-        if (entry == 2) e->processDoubleReplacing(e, din, dout, kBlock);
+        if (entry == 0) e->processReplacing(e, io.fin, io.fout, kBlock);
+        if (entry == 1) e->process(e, io.fin, io.fout, kBlock);
+        if (entry == 2) e->processDoubleReplacing(e, io.din, io.dout, kBlock);
         total += gAllocations.load();
       }
       ASSERT_EQ(gAllocations.load(), 0) << "block " << b;
@@ -201,37 +197,16 @@ TEST(NoAllocation, Vst3ModuleProcessWithParameterQueues) {
     auto p = Vst3Plugin::Load(QUARV_VST3_BUNDLE, &error);
     ASSERT_TRUE(p) << error;
     ASSERT_TRUE(p->Configure(48000.0, kBlock, dbl, 2, &error)) << error;
-    std::vector<float> fl(kBlock), fr(kBlock), fol(kBlock), for_(kBlock);
-    std::vector<double> dl(kBlock), dr(kBlock), dol(kBlock), dor(kBlock);
-    float* fin[2] = {fl.data(), fr.data()};
-    float* fout[2] = {fol.data(), for_.data()};
-    double* din[2] = {dl.data(), dr.data()};
-    double* dout[2] = {dol.data(), dor.data()};
-    AudioBusBuffers inBus, outBus;
-    inBus.numChannels = outBus.numChannels = 2;
-    inBus.channelBuffers32 = fin;
-    outBus.channelBuffers32 = fout;
-    inBus.channelBuffers64 = din;
-    outBus.channelBuffers64 = dout;
-    ParamChanges changes, reported;
-    ProcessContext context{};
-    context.sampleRate = 48000.0;
-    context.tempo = 120.0;
-    ProcessData data;
-    data.symbolicSampleSize = dbl ? kSample64 : kSample32;
-    data.numSamples = kBlock;
-    data.numInputs = data.numOutputs = 1;
-    data.inputs = &inBus;
-    data.outputs = &outBus;
-    data.inputParameterChanges = &changes;
-    data.outputParameterChanges = &reported;
-    data.processContext = &context;
+    quarvtest::HostBlock io(kBlock, dbl);
+    ParamChanges& changes = io.changes;
+    io.context.sampleRate = 48000.0;
+    io.context.tempo = 120.0;
     for (int b = 0; b < kBlocks; ++b) {
       const Step s = StepFor(b);
-      FillInput(fl, fr, b, s.nonFinite);
-      FillInput(dl, dr, b, s.nonFinite);
+      FillInput(io.fl, io.fr, b, s.nonFinite);
+      FillInput(io.dl, io.dr, b, s.nonFinite);
       changes.Clear();
-      reported.Clear();
+      io.reported.Clear();
       int32 index = 0;
       // Several points per queue: only the last one counts.
       IParamValueQueue* q = changes.addParameterData(static_cast<ParamID>(s.param), index);
@@ -239,17 +214,17 @@ TEST(NoAllocation, Vst3ModuleProcessWithParameterQueues) {
       q->addPoint(kBlock / 2, s.value, index);
       if (s.program >= 0) changes.addParameterData(kPrst, index)->addPoint(0, s.program / 29.0, index);
       if (b % 150 == 100) changes.addParameterData(kBpas, index)->addPoint(0, (b / 150) % 2 ? 0.0 : 1.0, index);
-      context.state = s.playing ? ProcessContext::kPlaying : 0;
-      context.projectTimeSamples = static_cast<int64>(s.position);
+      io.context.state = s.playing ? ProcessContext::kPlaying : 0;
+      io.context.projectTimeSamples = static_cast<int64>(s.position);
       if (b == 400) {
         p->Component()->setActive(false);
-        ProcessSetup setup{kRealtime, data.symbolicSampleSize, kBlock, 96000.0};
+        ProcessSetup setup{kRealtime, io.data.symbolicSampleSize, kBlock, 96000.0};
         ASSERT_EQ(p->Processor()->setupProcessing(setup), kResultOk);
         p->Component()->setActive(true);
       }
       {
         Counted counted;
-        EXPECT_EQ(p->Processor()->process(data), kResultOk);
+        EXPECT_EQ(p->Processor()->process(io.data), kResultOk);
       }
       ASSERT_EQ(gAllocations.load(), 0) << "block " << b;
     }

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/HostBlock.h"
 #include "tools/host/Vst2Plugin.h"
 #include "tools/host/Vst3Plugin.h"
 
@@ -200,27 +201,8 @@ TEST(Soak, Vst2ModuleAudioAutomationAndStateThreads) {
 
 // ---- VST 3 ----
 
-struct Vst3Block {
-  ParamChanges changes;
-  ProcessContext context{};
-  float l[kBlock], r[kBlock], ol[kBlock], orr[kBlock];
-  float* in[2] = {l, r};
-  float* out[2] = {ol, orr};
-  AudioBusBuffers inBus, outBus;
-  ProcessData data;
-
-  Vst3Block() {
-    inBus.numChannels = outBus.numChannels = 2;
-    inBus.channelBuffers32 = in;
-    outBus.channelBuffers32 = out;
-    data.symbolicSampleSize = kSample32;
-    data.numSamples = kBlock;
-    data.numInputs = data.numOutputs = 1;
-    data.inputs = &inBus;
-    data.outputs = &outBus;
-    data.inputParameterChanges = &changes;
-    data.processContext = &context;
-  }
+struct Vst3Block : quarvtest::HostBlock {
+  Vst3Block() : HostBlock(kBlock) {}
 
   // Block k with its changes; the rate changes between blocks, where hosts
   // set up again.
@@ -232,6 +214,7 @@ struct Vst3Block {
       p.Component()->setActive(true);
     }
     changes.Clear();
+    reported.Clear();
     int32 index = 0;
     if (ChangesParam(k)) {
       IParamValueQueue* q = changes.addParameterData(static_cast<ParamID>(ParamOf(k)), index);
@@ -242,9 +225,9 @@ struct Vst3Block {
     if (k % 211 == 100) changes.addParameterData(kBpas, index)->addPoint(0, (k / 211) % 2 ? 0.0 : 1.0, index);
     context.state = Playing(k) ? ProcessContext::kPlaying : 0;
     context.projectTimeSamples = static_cast<int64>(Position(k));
-    Input(k, l, r);
+    Input(k, fl.data(), fr.data());
     EXPECT_EQ(p.Processor()->process(data), kResultOk);
-    return Fingerprint(ol, orr);
+    return Fingerprint(fol.data(), forr.data());
   }
 };
 
