@@ -19,12 +19,26 @@ bool Usable(LICE_IBitmap* bm) {
   return bm && bm->Bits() && bm->Width() > 0 && bm->Height() > 0;
 }
 
-// Per channel (s·a + d·(256 − a)) / 256 on all four channels, two at a time:
-// each product sum stays below 2^16, so channels never carry into each other.
+// Per channel d := s + (d − s)·(256 − a) / 256 with the division truncating
+// toward zero, on all four channels. That equals (s·a + d·(256 − a)) / 256
+// floored, plus one wherever d < s and the division is inexact: the result
+// rounds toward the source (s = 255, d = 0 at a = 128 gives 128). Two
+// channels at a time: each sum stays below 2^16, so channels never carry
+// into each other.
 inline LICE_pixel Mix(LICE_pixel s, LICE_pixel d, int a) {
   const uint32_t ua = static_cast<uint32_t>(a), ia = 256u - ua;
-  const uint32_t rb = (((s & 0xff00ffu) * ua + (d & 0xff00ffu) * ia) >> 8) & 0xff00ffu;
-  const uint32_t ag = (((s >> 8) & 0xff00ffu) * ua + ((d >> 8) & 0xff00ffu) * ia) & 0xff00ff00u;
+  // 255 in the low byte of every 16-bit lane whose destination channel is
+  // below the source's: the truncation of a negative quotient rounds up.
+  auto bias = [](uint32_t sp, uint32_t dp) {
+    uint32_t b = 0;
+    if ((dp & 0xffu) < (sp & 0xffu)) b |= 0xffu;
+    if ((dp & 0xff0000u) < (sp & 0xff0000u)) b |= 0xff0000u;
+    return b;
+  };
+  const uint32_t s0 = s & 0xff00ffu, d0 = d & 0xff00ffu;
+  const uint32_t s1 = (s >> 8) & 0xff00ffu, d1 = (d >> 8) & 0xff00ffu;
+  const uint32_t rb = ((s0 * ua + d0 * ia + bias(s0, d0)) >> 8) & 0xff00ffu;
+  const uint32_t ag = (s1 * ua + d1 * ia + bias(s1, d1)) & 0xff00ff00u;
   return rb | ag;
 }
 
