@@ -177,6 +177,13 @@ void IPlugBase::NotifyAllParamsChanged() {
   for (int i = 0; i < NParams(); ++i) ParamChanged(i);
 }
 
+void IPlugBase::BeginParamEditOnce(int idx) {
+  Lock lock(mMutex);
+  if (idx == mPendingEdit) return;
+  FlushPendingEdit();
+  BeginParamEdit(idx);
+}
+
 void IPlugBase::EndParamEditLater(int idx) {
   Lock lock(mMutex);
   if (mGraphics) {
