@@ -90,9 +90,10 @@ bool GRAPH::Draw(IGraphics* g) {
     if (reset) p.ResetAllData();
     if (aboveFloor || p.GetTransportState() != 0 || reset) {
       const LoudnessMeter& m = p.mMeter;
-      const double integrated = std::log(m.IntegratedEnergy()) * m.DbScale() - 0.691;
+      // The exact logarithm here, in dB: ln(e) · 10 / ln 10.
+      const double integrated = std::log(m.IntegratedEnergy()) * (10.0 / std::log(10.0)) - 0.691;
       char info[96];
-      if (integrated > m.Floor()) {
+      if (integrated > LoudnessMeter::kFloorLufs) {
         quarv::FormatC(info, sizeof info, "Lufs Max: %.2flu, Lufs I: %.2flu", m.Maximum(), integrated);
       } else {
         quarv::CopyText(info, sizeof info, "Lufs I: - - -");
@@ -113,7 +114,7 @@ bool GRAPH::Draw(IGraphics* g) {
       const int k = points < plotWidth ? u : static_cast<int>(std::floor(static_cast<float>(points * u) / plotWidth));
       if (k < points) {
         const int t = RoundHalfAway(startTime + (endTime - startTime) * u / std::min(points, plotWidth));
-        const double m = std::max(std::min(loudness[static_cast<size_t>(k)], 0.0), 2.0 * p.mMeter.Floor());
+        const double m = std::max(std::min(loudness[static_cast<size_t>(k)], 0.0), 2.0 * LoudnessMeter::kFloorLufs);
         const double a = std::clamp(attenuation[static_cast<size_t>(k)], 0.001, 20.0);
         const int minutes = static_cast<int>(std::floor(t / 60.0));
         quarv::FormatC(text, sizeof text, "%.2d:%.2d Atten: %.2fdB Lufs M: %.2fLU", minutes, t - 60 * minutes, a, m);
