@@ -19,7 +19,7 @@ void IButton::MouseOver(int, int, const MouseMods&) { HoverOver(hover); }
 
 void IButton::MouseOut() { HoverOut(hover); }
 
-bool IButton::IsOn() const { return value > 0.5 || (inverted && value < 0.5); }
+bool IButton::IsOn() const { return inverted ? value < 0.5 : value > 0.5; }
 
 bool IButton::Draw(IGraphics* g) {
   bool on;

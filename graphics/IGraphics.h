@@ -199,6 +199,12 @@ public:
   bool acceptDrops = false;
   bool timerRedraw = true;
 
+protected:
+  // The PNG image embedded in the module under this resource id (100 to
+  // 108), decoded; none for any other id. For window layers that load the
+  // module's images from memory. Any thread; allocates; the caller owns it.
+  static LICE_IBitmap* DecodeEmbeddedImage(int id);
+
 private:
   std::unique_lock<std::recursive_mutex> LockPlug() const;
 

@@ -1,7 +1,6 @@
 #include "graphics/IGraphicsOffscreen.h"
 
 #include "framework/IPlugBase.h"
-#include "graphics/raster/LicePng.h"
 
 IGraphicsOffscreen::IGraphicsOffscreen(IPlugBase* p, int w, int h, int fps) : IGraphics(p, w, h, fps) {}
 
@@ -12,7 +11,7 @@ void IGraphicsOffscreen::CloseWindow() {
   if (paramChangeTimer != 0 && plug) plug->FlushPendingEdit();
 }
 
-LICE_IBitmap* IGraphicsOffscreen::LoadPlatformBitmap(int, const char*) { return nullptr; }
+LICE_IBitmap* IGraphicsOffscreen::LoadPlatformBitmap(int id, const char*) { return DecodeEmbeddedImage(id); }
 
 void IGraphicsOffscreen::Tick() {
   if (timerRedraw) {

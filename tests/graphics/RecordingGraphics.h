@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "graphics/IGraphicsOffscreen.h"
@@ -31,6 +32,11 @@ public:
     promptCompact = compact;
     ++promptCount;
   }
+  bool OpenWebPage(const char* url, const char*, const char*, const char* failureText) override {
+    openedUrl = url ? url : "";
+    urlFailureText = failureText ? failureText : "";
+    return false;
+  }
   // Images given with SetImage first, then the module's own.
   LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) override {
     const auto it = images_.find(id);
@@ -49,6 +55,7 @@ public:
   bool promptCompact = false;
   int promptCount = 0;
   int editTextCount = 0;
+  std::string openedUrl, urlFailureText;
 
 private:
   std::map<int, std::vector<uint8_t>> images_;
