@@ -105,7 +105,7 @@ bool GRAPH::Draw(IGraphics* g) {
 
     shownLow = low;
     limit = static_cast<float>(p.mOutLimit - low);
-    count = std::min(plotWidth, points);
+    count = std::max(0, std::min(plotWidth, points));
     for (int i = 0; i < count; ++i) columns[static_cast<size_t>(i)] = Sample(i);
 
     // The readout under the mouse, while the time axis is known.
