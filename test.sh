@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once in an optimised build, again
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and the threading tests
-# under ThreadSanitizer.
+# under AddressSanitizer + UndefinedBehaviorSanitizer, the threading tests and
+# a minute's soak under ThreadSanitizer, and the fuzzers (clang's libFuzzer)
+# over their seed corpora and for a short while each.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/deps.sh
@@ -20,8 +21,15 @@ cmake --build build-asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$JOBS"
 
-echo "== ThreadSanitizer (threading tests)"
+echo "== ThreadSanitizer (threading tests and the soak)"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARV_SANITIZE=thread \
   -DQUARV_BENCH=OFF >/dev/null
-cmake --build build-tsan -j"$JOBS" --target threading_tests host_tests
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -L thread
+cmake --build build-tsan -j"$JOBS" --target threading_tests host_tests soak_tests
+QUARV_SOAK_SECONDS="${SOAK_SECONDS:-60}" TSAN_OPTIONS=halt_on_error=1 \
+  ctest --test-dir build-tsan --output-on-failure -L thread
+
+echo "== Fuzzers (clang: libFuzzer with AddressSanitizer + UndefinedBehaviorSanitizer)"
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DQUARV_FUZZ=ON -DBUILD_TESTING=OFF -DQUARV_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j"$JOBS" --target fuzzers
+./scripts/fuzz.sh build-fuzz "${FUZZ_SECONDS:-15}"

@@ -1,11 +1,18 @@
-// The loudness history graph. This file holds its store: three series with
-// one point per 50 ms of audio (momentary loudness, smoothed loudness,
-// attenuation), the transport times of the first and newest point, and the
-// visible 16-LU window of the scale that follows the signal (auto scroll).
+// The loudness history graph: its store (three series with one point per
+// 50 ms of audio: momentary loudness, smoothed loudness, attenuation; the
+// transport times of the first and newest point; the visible 16-LU window of
+// the scale that follows the signal) and its drawing (scale, the series
+// compressed to the width, the Out Limit line, the readout under the mouse,
+// the info line and the scroll bar).
 //
 // Threads: the engine fills and clears the store on the audio thread inside
-// ProcessBlock and from ParamChanged; the editor reads it while drawing. Both
-// hold the plug-in lock. Allocates only at construction.
+// ProcessBlock and from ParamChanged, under the plug-in lock. Draw runs on the
+// user-interface thread: under the same lock it runs the reset check, writes
+// the info line and samples the history into a buffer of one entry per
+// column (so it never sees a half-stored point or a halving in progress), and
+// it draws from that buffer after releasing the lock. The mouse operations
+// touch only the graph's own mouse fields (user-interface thread). The store
+// allocates only at construction.
 #pragma once
 
 #include <vector>
@@ -18,6 +25,12 @@ class GRAPH : public IControl {
 public:
   GRAPH(IPlugBase* plug, const Rect& rect);
 
+  void MouseDown(int x, int y, const MouseMods& mods) override;
+  void MouseUp(int x, int y, const MouseMods& mods) override;
+  void MouseDrag(int x, int y, int dX, int dY, const MouseMods& mods) override;
+  void MouseOver(int x, int y, const MouseMods& mods) override;
+  void MouseOut() override;
+  // False while the plug-in is not set.
   bool Draw(IGraphics* graphics) override;
 
   // Sets the plug-in the store reads from and places the window for its limit.
@@ -31,7 +44,7 @@ public:
   // Places the window for a new Out Limit.
   void RescaleForLimit();
 
-  // Attenuation stored for an average gain g.
+  // Attenuation in dB for an average gain g: 150 below 2^-25.
   static double AttenuationForGain(double g);
 
   // ---- Store ----
@@ -54,7 +67,34 @@ public:
   double endTime = -1.0;
   CLS_QUARVELLINE* quarv = nullptr;
 
+  // ---- Drawing ----
+  int attenTop = 6;
+  int bottomMargin = 5;
+  int plotHeight;
+  int leftMargin = 24;
+  int rightMargin = 14;
+  int labelStep = 2;
+  int mouseX = -1, mouseY = -1;
+  int click = 0;  // 0 none, 1 left button down, 2 right button down
+  int lastClick = 0;
+  int dragAnchor = -1;
+  int scrollbarWidth = 10;
+  bool lastResetFlag = true;
+
+  // One column of the chart as the last Draw sampled it.
+  struct Column {
+    float loudness, envelope, attenuation;
+  };
+  // The columns the last Draw drew, the first `drawnColumns` of them valid
+  // (user-interface thread).
+  std::vector<Column> columns;
+  int drawnColumns = 0;
+
 private:
   int LimitLow() const;
   void UpdateThumb();
+  // Under the lock: the values of one column of the chart.
+  Column Sample(int i) const;
+
+  TextStyle mLabelStyle;
 };

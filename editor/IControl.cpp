@@ -1,19 +1,15 @@
 #include "editor/IControl.h"
 
+#include "editor/PromptPopup.h"
 #include "framework/IParameter.h"
 #include "framework/IPlugBase.h"
+#include "framework/Text.h"
 #include "graphics/IGraphics.h"
 
 IControl::IControl(IPlugBase* p, const Rect& r, int idx, const Blend& b)
     : plug(p), rect(r), targetRect(r), paramIdx(idx), blend(b) {}
 
 IControl::~IControl() = default;
-
-namespace {
-PromptPopupOpener gPromptPopupOpener = nullptr;
-}  // namespace
-
-void SetPromptPopupOpener(PromptPopupOpener opener) { gPromptPopupOpener = opener; }
 
 void IControl::MouseDown(int, int, const MouseMods& mods) {
   if (mods.R) {
@@ -34,10 +30,30 @@ void IControl::OpenValuePrompt() {
   if (paramIdx < 0 || promptDisabled || !plug || !graphics) return;
   IParameter* param = plug->GetParam(paramIdx);
   if (!param) return;
-  const bool list = param->DisplayTextCount() > 0 &&
-                    (param->Type() == IParameter::kTypeEnum || param->Type() == IParameter::kTypeBool);
-  if (list && gPromptPopupOpener) {
-    gPromptPopupOpener(this, param);
+  const int n = param->DisplayTextCount();
+  if (n > 0 && (param->Type() == IParameter::kTypeEnum || param->Type() == IParameter::kTypeBool)) {
+    IGraphics* g = graphics;
+    auto* popup = new PromptPopup(plug, rect.L, rect.T, 70, 1, g->popupStyle, g->popupBackground, g->popupHighlight);
+    g->AttachControl(popup);
+    g->SetActivePopup(popup);
+    popup->SetHidden(true);
+    for (int i = 0; i < n; ++i) popup->AddItem(param->DisplayTextFor(i));
+    // Centred over the control, at least 6 pixels inside the editor.
+    const Rect& p = popup->rect;
+    int dx = static_cast<int>((rect.W() - p.W()) * 0.5);
+    if (p.L + dx < 6) {
+      dx = 6 - p.L;
+    } else if (p.L + dx + p.W() > g->Width() - 6) {
+      dx = g->Width() - p.L - p.W() - 6;
+    }
+    int dy = static_cast<int>((rect.H() - p.H()) * 0.5);
+    if (p.T + dy < 6) {
+      dy = 6 - p.T;
+    } else if (p.T + dy + p.H() > g->Height() - 6) {
+      dy = g->Height() - p.T - p.H() - 6;
+    }
+    popup->Move(dx, dy);
+    popup->Open(paramIdx, this);
   } else {
     graphics->PromptTextEntry(this, param, true);
   }
@@ -127,3 +143,24 @@ void IControl::ClearDirty() {
 bool IControl::NeedsRedraw() { return dirty; }
 
 void IControl::Hook() {}
+
+void IControl::HoverOver(bool& hover) {
+  if (hover) return;
+  hover = true;
+  MarkDirty(false);
+}
+
+void IControl::HoverOut(bool& hover) {
+  hover = false;
+  MarkDirty(false);
+}
+
+void IControl::ParamValueText(char* out, size_t size, bool withLabel) const {
+  if (size == 0) return;
+  out[0] = '\0';
+  const IParameter* param = plug ? plug->GetParam(paramIdx) : nullptr;
+  if (!param) return;
+  char text[IParameter::kTextSize];
+  param->FormatDisplay(param->Value(), false, text);
+  quarv::FormatC(out, size, "%s%s", text, withLabel && text[0] ? param->Label() : "");
+}

@@ -1,9 +1,14 @@
 // Base of every editor element: a rectangle, an optional bound parameter, a
 // normalised value and the flags that tell the graphics engine when to redraw.
 //
-// Threads: controls live on the user-interface thread. The engine writes to a
-// few of them (text lines, label, graph) from the audio thread, always under
-// the plug-in lock; those classes say so.
+// Threads: controls live on the user-interface thread. The plug-in base
+// pushes parameter values into them (ReceiveParamValue) from whatever thread
+// the host sets parameters on, and the engine writes to a few of them (text
+// lines, label, graph) from the audio thread, always under the plug-in lock.
+// So value, dirty and redrawPending are read and written under that lock: the
+// graphics engine holds it around every input event and its redraw
+// bookkeeping, and a Draw that reads them takes it for the copy it draws
+// from.
 #pragma once
 
 #include "graphics/GraphicsTypes.h"
@@ -42,7 +47,8 @@ public:
   virtual void Hook();
 
   // Right-click value entry: the popup list for Enum and Bool parameters with
-  // display texts, the engine's text entry otherwise.
+  // display texts, the engine's text entry otherwise. User-interface thread,
+  // under the plug-in lock; allocates the popup.
   void OpenValuePrompt();
 
   // Fields the graphics engine reads and writes directly.
@@ -63,10 +69,14 @@ public:
 
   // Set by the graphics engine when it attaches the control.
   IGraphics* graphics = nullptr;
-};
 
-// Opens the popup list of an Enum or Bool parameter over control; installed
-// by the popup list's code. Until one is installed such parameters get the
-// text entry, which also offers their display texts.
-using PromptPopupOpener = void (*)(IControl* control, IParameter* param);
-void SetPromptPopupOpener(PromptPopupOpener opener);
+protected:
+  // The hover highlight of the bitmap controls: MouseOver sets the flag and
+  // redraws only when it was clear; MouseOut clears it and redraws.
+  void HoverOver(bool& hover);
+  void HoverOut(bool& hover);
+  // The bound parameter's display text of its current plain value, with the
+  // unit label appended directly when withLabel; "" without a parameter.
+  // Under the plug-in lock.
+  void ParamValueText(char* out, size_t size, bool withLabel) const;
+};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/LoudnessMeter.h"
+#include "graphics/GraphicsTypes.h"
 
 #if defined(QUARV_BINDING_VST2)
 #include "formats/vst2/IPlugVST.h"
@@ -109,6 +110,10 @@ public:
   double mSumLoudness = 0.0, mSumEnvelope = 0.0, mSumGain = 0.0;
   uint32_t mStatusDeadline = 0;
   bool mResetToggle = true;
+
+  // The editor's size and the history graph's place in it.
+  static constexpr int kEditorWidth = 600, kEditorHeight = 490;
+  static const Rect kGraphRect;
 
   // Editor objects the engine writes to; owned by the editor.
   ITextControl* mStatusLine = nullptr;

@@ -66,6 +66,9 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
   for (int i = 0; i < nPresets; ++i) {
     auto slot = std::make_unique<PresetSlot>();
     quarv::FormatC(slot->name, sizeof slot->name, "- %d -", i + 1);
+    // A program change stores the current values into the slot it leaves;
+    // hosts may change programs on the audio thread, so the room is made now.
+    slot->chunk.Reserve(8 * nParams);
     mPresets.push_back(std::move(slot));
   }
   CopyText(mEffectName, sizeof mEffectName, effectName);
@@ -172,6 +175,13 @@ void IPlugBase::PushParamsToEditor() {
 void IPlugBase::NotifyAllParamsChanged() {
   Lock lock(mMutex);
   for (int i = 0; i < NParams(); ++i) ParamChanged(i);
+}
+
+void IPlugBase::BeginParamEditOnce(int idx) {
+  Lock lock(mMutex);
+  if (idx == mPendingEdit) return;
+  FlushPendingEdit();
+  BeginParamEdit(idx);
 }
 
 void IPlugBase::EndParamEditLater(int idx) {
@@ -288,6 +298,9 @@ void IPlugBase::ConnectInputs(int first, int count, bool connected) {
   Lock lock(mMutex);
   for (int i = std::max(first, 0); i < first + count && i < NInChannels(); ++i) {
     InChannel& c = mInChannels[static_cast<size_t>(i)];
+    // A channel the host stops feeding reads silence from then on, not the
+    // last block it was given, over and over.
+    if (c.connected && !connected) std::fill(c.scratch.begin(), c.scratch.end(), 0.0);
     c.connected = connected;
     if (!connected) *c.dest = c.scratch.data();
   }

@@ -94,9 +94,13 @@ public:
   virtual void EditorResized() {}
   virtual int GetAPI() const { return mAPI; }
 
-  // Host-facing operations each binding provides.
+  // Host-facing operations each binding provides. BeginParamEdit ends a
+  // pending wheel gesture (FlushPendingEdit) before it tells the host.
   virtual void BeginParamEdit(int idx) = 0;
-  virtual void BeginParamEditOnce(int) {}
+  // A wheel step: under the lock, ends the pending gesture and begins a new
+  // one, unless idx is the parameter of the pending gesture, so a burst of
+  // steps on one parameter is one gesture. Any thread; no allocation.
+  virtual void BeginParamEditOnce(int idx);
   virtual void InformHostOfParamValue(int idx, double normalizedValue) = 0;
   virtual void EndParamEdit(int idx) = 0;
   virtual void InformHostOfPresetChange() = 0;
@@ -115,6 +119,11 @@ public:
   // allocate; an allocation failure leaves the plug-in passing audio through.
   virtual void PrepareForProcessing() {}
   virtual void AttachGraphics(IGraphics* graphics);
+  // The editor's graphics object on the binding's platform, not yet
+  // attached: the window layer where the module has one, the off-screen
+  // engine otherwise; none (no editor) in a base without a platform. The
+  // plug-in's constructor asks for it once. Allocates.
+  virtual IGraphics* MakeGraphics(int /*width*/, int /*height*/, int /*frameRate*/) { return nullptr; }
   // Sizes the scratch buffers for blocks of nFrames (held to 0 ..
   // kMaxBlockSize). Set-up threads, under the lock; allocates. When the
   // buffers cannot be had the block size becomes 0: blocks then pass through.
@@ -276,3 +285,10 @@ private:
   std::vector<InChannel> mInChannels;
   std::vector<OutChannel> mOutChannels;
 };
+
+// The plug-in lock of plug, or no lock at all when there is no plug-in
+// (engines and controls built alone, in tests and tools). Any thread; may
+// block while the audio thread processes a block.
+inline std::unique_lock<std::recursive_mutex> LockPlugIn(IPlugBase* plug) {
+  return plug ? std::unique_lock<std::recursive_mutex>(plug->Mutex()) : std::unique_lock<std::recursive_mutex>();
+}

@@ -15,16 +15,20 @@ public:
   const uint8_t* Data() const { return mBytes.data(); }
   uint8_t* Data() { return mBytes.data(); }
 
+  // Makes room for size bytes now, so appends up to that size do not
+  // allocate later. Allocates.
+  void Reserve(int size) { Grow(size > 0 ? static_cast<size_t>(size) : 0); }
+
   void Resize(int size) {
     const size_t n = size > 0 ? static_cast<size_t>(size) : 0;
-    Reserve(n);
+    Grow(n);
     if (n > mSize) std::memset(mBytes.data() + mSize, 0, n - mSize);
     mSize = n;
   }
 
   void PutBytes(const void* data, int size) {
     if (size <= 0) return;
-    Reserve(mSize + static_cast<size_t>(size));
+    Grow(mSize + static_cast<size_t>(size));
     std::memcpy(mBytes.data() + mSize, data, static_cast<size_t>(size));
     mSize += static_cast<size_t>(size);
   }
@@ -63,7 +67,7 @@ public:
   }
 
 private:
-  void Reserve(size_t n) {
+  void Grow(size_t n) {
     if (n > mBytes.size()) mBytes.resize((n + kGranularity - 1) / kGranularity * kGranularity);
   }
 

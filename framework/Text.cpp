@@ -37,7 +37,7 @@ int FormatC(char* out, size_t size, const char* fmt, ...) {
 double ParseDoubleC(const char* text) {
   if (!text) return 0.0;
   const double v = gCLocale ? strtod_l(text, nullptr, gCLocale) : strtod(text, nullptr);
-  return std::isfinite(v) ? v : 0.0;
+  return std::isnan(v) ? 0.0 : v;
 }
 
 bool DecodeUtf8(const unsigned char* s, size_t n, char32_t* cp, int* len) {

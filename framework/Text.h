@@ -12,8 +12,9 @@ namespace quarv {
 int FormatC(char* out, size_t size, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 
 // strtod in the "C" locale: leading white space and a sign are accepted, text
-// that does not start with a number reads as 0.0. Never returns NaN or an
-// infinity: such readings count as "not a number" and give 0.0.
+// that does not start with a number reads as 0.0. "inf" and values beyond
+// the double range ("1e999") read as infinities, which callers clamp into a
+// parameter's range; NaN is never returned ("nan" reads as 0.0).
 double ParseDoubleC(const char* text);
 
 // Round half away from zero to a 32-bit integer: add 0.5 to a non-negative

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "editor/IBitmapControl.h"
 #include "editor/IControl.h"
 #include "editor/ITextControl.h"
 #include "framework/IParameter.h"
 #include "framework/IPlugBase.h"
 #include "framework/Text.h"
-#include "graphics/IBitmapControl.h"
 #include "graphics/raster/LiceBitmap.h"
 
 IGraphics::IGraphics(IPlugBase* p, int w, int h, int fps)
@@ -35,12 +35,15 @@ int IGraphics::Reserved() { return 0; }
 
 // ---- Construction and ownership ----
 
+std::unique_lock<std::recursive_mutex> IGraphics::LockPlug() const { return LockPlugIn(plug); }
+
 void IGraphics::PrepareDrawBitmap() { drawBitmap = std::make_unique<LICE_SysBitmap>(width, height); }
 
 LICE_IBitmap* IGraphics::GetDrawBitmap() const { return drawBitmap.get(); }
 
 int IGraphics::AttachControl(IControl* control) {
   if (!control) return -1;
+  auto lock = LockPlug();
   control->graphics = this;
   controls.push_back(control);
   return NControls() - 1;
@@ -50,10 +53,12 @@ void IGraphics::AttachBackground(int id, const char* name) {
   const BitmapRef bitmap = LoadBitmap(id, name, 1);
   auto* background = new IBitmapControl(plug, 0, 0, -1, bitmap, Blend(kBlendCopy, 1.0f));
   background->graphics = this;
+  auto lock = LockPlug();
   controls.insert(controls.begin(), background);
 }
 
 void IGraphics::DetachControl(IControl* control) {
+  auto lock = LockPlug();
   const auto it = std::find(controls.begin(), controls.end(), control);
   if (it != controls.end()) controls.erase(it);
 }
@@ -61,6 +66,7 @@ void IGraphics::DetachControl(IControl* control) {
 // ---- Redraw ----
 
 bool IGraphics::CollectDirty(Rect& r) {
+  auto lock = LockPlug();
   bool any = false;
   for (IControl* c : controls) {
     if (c->NeedsRedraw()) {
@@ -80,45 +86,57 @@ bool PassOverlaps(const Rect& r, const Rect& c) {
 
 bool IGraphics::DrawRegion(const Rect& r) {
   if (controls.empty()) return true;
-  // Indexes, not iterators: a control's Draw may attach or detach controls.
   if (strictDrawing) {
     drawRect = r;
-    for (size_t i = 0; i < controls.size(); ++i) {
-      IControl* c = controls[i];
-      if (!c->hidden && PassOverlaps(r, c->rect)) c->Draw(this);
-    }
-    for (size_t i = 0; i < controls.size(); ++i) controls[i]->ClearDirty();
-  } else if (controls[0]->NeedsRedraw()) {
-    drawRect = r;
-    for (size_t i = 0; i < controls.size(); ++i) {
-      IControl* c = controls[i];
-      if (i == 0 || !c->hidden) {
-        c->Draw(this);
-        c->ClearDirty();
+    drawList.reserve(controls.size());
+    {
+      auto lock = LockPlug();
+      drawList.clear();
+      for (IControl* c : controls) {
+        if (!c->hidden && PassOverlaps(r, c->rect)) drawList.push_back(c);
       }
+      for (IControl* c : controls) c->ClearDirty();
     }
+    // Only this thread detaches or destroys controls, so the ones picked stay
+    // alive while they draw.
+    for (IControl* c : drawList) c->Draw(this);
   } else {
-    for (size_t i = 1; i < controls.size(); ++i) {
-      IControl* dirty = controls[i];
-      if (!dirty->NeedsRedraw()) continue;
-      drawRect = dirty->rect;
-      for (size_t j = 0; j < controls.size(); ++j) {
-        IControl* c = controls[j];
-        if (!c->hidden && (c == dirty || PassOverlaps(drawRect, c->rect))) c->Draw(this);
+    // Never used by this plug-in's editor: the whole pass holds the lock.
+    auto lock = LockPlug();
+    if (controls[0]->NeedsRedraw()) {
+      drawRect = r;
+      for (size_t i = 0; i < controls.size(); ++i) {
+        IControl* c = controls[i];
+        if (i == 0 || !c->hidden) {
+          c->Draw(this);
+          c->ClearDirty();
+        }
       }
-      dirty->ClearDirty();
+    } else {
+      for (size_t i = 1; i < controls.size(); ++i) {
+        IControl* dirty = controls[i];
+        if (!dirty->NeedsRedraw()) continue;
+        drawRect = dirty->rect;
+        for (size_t j = 0; j < controls.size(); ++j) {
+          IControl* c = controls[j];
+          if (!c->hidden && (c == dirty || PassOverlaps(drawRect, c->rect))) c->Draw(this);
+        }
+        dirty->ClearDirty();
+      }
     }
   }
   return BlitToScreen(r);
 }
 
 void IGraphics::MarkBackgroundDirty() {
+  auto lock = LockPlug();
   if (!controls.empty()) controls[0]->MarkDirty(false);
 }
 
 // ---- Parameters and prompts ----
 
 void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool isNormalized) {
+  auto lock = LockPlug();
   if (!isNormalized) {
     const IParameter* param = plug ? plug->GetParam(paramIdx) : nullptr;
     if (!param) return;
@@ -132,6 +150,7 @@ void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool isNormaliz
 void IGraphics::ApplyPromptText(IControl* control, IParameter* param, const char* text) {
   if (!control) return;
   if (!text) text = "";
+  auto lock = LockPlug();
   if (!param) {
     if (auto* textControl = dynamic_cast<ITextControl*>(control)) textControl->SetText(text);
     return;
@@ -151,6 +170,7 @@ void IGraphics::SetActivePopup(IControl* popup) {
 
 void IGraphics::ClosePopup(bool chosen) {
   if (!activePopup) return;
+  auto lock = LockPlug();
   IControl* popup = activePopup;
   if (!chosen && popup->owner) popup->owner->PopupChoice("", -1);
   const bool owned = std::find(controls.begin(), controls.end(), popup) != controls.end();
@@ -181,6 +201,7 @@ void IGraphics::ReleaseMouseCapture() {
 }
 
 void IGraphics::OnMouseDown(int x, int y, const MouseMods& mods) {
+  auto lock = LockPlug();
   ReleaseMouseCapture();
   const int i = ControlIndexAt(x, y);
   if (i < 0) return;
@@ -198,6 +219,7 @@ void IGraphics::OnMouseDown(int x, int y, const MouseMods& mods) {
 }
 
 void IGraphics::OnMouseUp(int x, int y, const MouseMods& mods) {
+  auto lock = LockPlug();
   const int i = ControlIndexAt(x, y);
   ReleaseMouseCapture();
   IControl* c = GetControl(i);
@@ -209,6 +231,7 @@ void IGraphics::OnMouseUp(int x, int y, const MouseMods& mods) {
 }
 
 void IGraphics::OnDrop(int x, int y, const char* path) {
+  auto lock = LockPlug();
   const int i = ControlIndexAt(x, y);
   ReleaseMouseCapture();
   IControl* c = GetControl(i);
@@ -219,6 +242,7 @@ void IGraphics::OnDrop(int x, int y, const char* path) {
 }
 
 void IGraphics::OnMouseDrag(int x, int y, const MouseMods& mods) {
+  auto lock = LockPlug();
   IControl* c = GetControl(captureIndex);
   if (!c || (x == mouseX && y == mouseY)) return;
   const int dX = x - mouseX, dY = y - mouseY;
@@ -228,6 +252,7 @@ void IGraphics::OnMouseDrag(int x, int y, const MouseMods& mods) {
 }
 
 bool IGraphics::OnMouseDblClick(int x, int y, const MouseMods& mods) {
+  auto lock = LockPlug();
   ReleaseMouseCapture();
   IControl* c = GetControl(ControlIndexAt(x, y));
   if (!c) return false;
@@ -237,6 +262,7 @@ bool IGraphics::OnMouseDblClick(int x, int y, const MouseMods& mods) {
 }
 
 void IGraphics::OnMouseWheel(int x, int y, const MouseMods& mods, int d) {
+  auto lock = LockPlug();
   IControl* c = GetControl(ControlIndexAt(x, y));
   if (!c) return;
   const int idx = c->paramIdx;
@@ -247,6 +273,7 @@ void IGraphics::OnMouseWheel(int x, int y, const MouseMods& mods, int d) {
 
 bool IGraphics::OnMouseOver(int x, int y, const MouseMods& mods) {
   if (!mouseOverEnabled) return false;
+  auto lock = LockPlug();
   const int i = ControlIndexAt(x, y);
   if (i < 0) return true;
   mouseX = x;
@@ -263,10 +290,12 @@ bool IGraphics::OnMouseOver(int x, int y, const MouseMods& mods) {
 }
 
 void IGraphics::OnMouseOut() {
+  auto lock = LockPlug();
   for (size_t i = 0; i < controls.size(); ++i) controls[i]->MouseOut();
   mouseOverIndex = -1;
 }
 
 void IGraphics::OnKeyDown(int x, int y, int key) {
+  auto lock = LockPlug();
   if (IControl* c = GetControl(ControlIndexAt(x, y))) c->KeyDown(x, y, key);
 }

@@ -8,12 +8,19 @@
 //
 // Threads: everything runs on the host's user-interface thread, except
 // SetParameterFromPlug, which the plug-in base calls under its lock from
-// whatever thread the host sets parameters on (it only changes control values
-// and dirty flags). The engine has no lock of its own; the bitmap and font
-// caches have theirs.
+// whatever thread the host sets parameters on, and the writes of the engine
+// (status and info lines, label, history) on the audio thread. The engine has
+// no lock of its own: the control list, the controls' values and their dirty
+// and pending-redraw flags follow the plug-in lock. Every entry point below
+// that touches them takes it (input, redraw bookkeeping, attaching and
+// detaching, prompts); the list itself changes only on the user-interface
+// thread, which may therefore walk it without the lock. Drawing happens
+// outside the lock: each control's Draw takes it only to copy what it shows.
+// The bitmap and font caches have locks of their own.
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -66,16 +73,17 @@ public:
   // owns it.
   virtual LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) = 0;
 
-  // ---- Construction and ownership ----
-  // Creates the draw bitmap, width × height.
+  // ---- Construction and ownership (user-interface thread) ----
+  // Creates the draw bitmap, width × height. Allocates.
   void PrepareDrawBitmap();
-  // Appends the control, takes ownership, returns its index.
+  // Appends the control, takes ownership, returns its index. Takes the
+  // plug-in lock; allocates.
   int AttachControl(IControl* control);
   // Loads the image and puts a bitmap control showing it (copied, not
-  // blended) at index 0, under every other control.
+  // blended) at index 0, under every other control. Takes the plug-in lock.
   void AttachBackground(int id, const char* name);
   // Removes the first entry equal to control, keeping the order of the rest;
-  // does not destroy it.
+  // does not destroy it. Takes the plug-in lock.
   void DetachControl(IControl* control);
 
   int NControls() const { return static_cast<int>(controls.size()); }
@@ -88,18 +96,26 @@ public:
   IPlugBase* GetPlug() const { return plug; }
   LICE_IBitmap* GetDrawBitmap() const;
 
-  // ---- Redraw ----
+  // ---- Redraw (user-interface thread; the plug-in lock is taken for the
+  // flags only) ----
   // Grows r by the rect of every control that needs a redraw; true when any did.
   bool CollectDirty(Rect& r);
-  // The drawing pass over r; ends with BlitToScreen(r).
+  // The drawing pass over r; ends with BlitToScreen(r). Under the lock it
+  // picks the controls to draw and clears every control's dirty flag, before
+  // drawing, so that a control changed while the pass draws (by another
+  // thread, or by a control drawn earlier in the pass) stays dirty for the
+  // next pass. The controls then draw without the lock held.
   bool DrawRegion(const Rect& r);
   void MarkBackgroundDirty();
 
   // ---- Parameters and prompts ----
+  // Any thread, under the plug-in lock (taken again here); no allocation.
   void SetParameterFromPlug(int paramIdx, double value, bool isNormalized);
+  // User-interface thread; takes the plug-in lock.
   void ApplyPromptText(IControl* control, IParameter* param, const char* text);
   // Closes the open popup list; without a choice its owner hears
   // PopupChoice("", -1) and the click that closed it is marked as consumed.
+  // User-interface thread; takes the plug-in lock.
   void ClosePopup(bool chosen);
   // The popup list being opened over a control becomes the active one.
   void SetActivePopup(IControl* popup);
@@ -109,7 +125,8 @@ public:
   // Forgets that a click closed a popup; an open popup stays open.
   void ClearPopupMarker() { popupClosedByClick = false; }
 
-  // ---- Input, in editor pixels ----
+  // ---- Input, in editor pixels (user-interface thread; each entry holds the
+  // plug-in lock while the event is handled) ----
   void OnMouseDown(int x, int y, const MouseMods& mods);
   void OnMouseUp(int x, int y, const MouseMods& mods);
   void OnMouseDrag(int x, int y, const MouseMods& mods);
@@ -122,7 +139,7 @@ public:
   void OnKeyDown(int x, int y, int key);
   void OnDrop(int x, int y, const char* path);
   // The captured control, else the topmost control that is neither hidden nor
-  // grayed and is hit; -1 for none.
+  // grayed and is hit; -1 for none. User-interface thread.
   int ControlIndexAt(int x, int y);
   void ReleaseMouseCapture();
 
@@ -182,8 +199,19 @@ public:
   bool acceptDrops = false;
   bool timerRedraw = true;
 
+protected:
+  // The PNG image embedded in the module under this resource id (100 to
+  // 108), decoded; none for any other id. For window layers that load the
+  // module's images from memory. Any thread; allocates; the caller owns it.
+  static LICE_IBitmap* DecodeEmbeddedImage(int id);
+
 private:
+  std::unique_lock<std::recursive_mutex> LockPlug() const;
+
   bool popupClosedByClick = false;
+  // The controls a strict pass draws, kept between passes so that a pass
+  // does not allocate.
+  std::vector<IControl*> drawList;
   // Right pieces cut by SplitBitmap, held by controls' references.
   std::vector<std::unique_ptr<LICE_IBitmap>> splitPieces;
 };

@@ -6,6 +6,8 @@
 
 #include "graphics/IGraphics.h"
 #include "graphics/ResourceCache.h"
+#include "graphics/raster/LicePng.h"
+#include "resources/EmbeddedImages.h"
 #include "graphics/raster/LiceBitmap.h"
 #include "graphics/raster/LiceRaster.h"
 #include "graphics/raster/LiceText.h"
@@ -47,6 +49,11 @@ BitmapRef IGraphics::LoadBitmap(int id, const char* name, int frameCount) {
     raster = quarv::BitmapCacheFind(id);
   }
   return BitmapRef(raster, raster->Width(), raster->Height(), frameCount, 0);
+}
+
+LICE_IBitmap* IGraphics::DecodeEmbeddedImage(int id) {
+  const quarv::EmbeddedImage* image = quarv::FindEmbeddedImage(id);
+  return image ? LICE_DecodePNG(image->data, image->size) : nullptr;
 }
 
 BitmapRef IGraphics::CachedBitmap(int id) {

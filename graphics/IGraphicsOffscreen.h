@@ -1,15 +1,14 @@
 // The engine without a window: every window operation is a no-op (false, 0,
 // an empty string or none), so an editor can be built, fed input and drawn
-// with nothing on screen. Tests, benchmarks and the command-line tools use
-// it, and it stands in for the window layer until one is attached.
+// with nothing on screen. It is the graphics object of every binding until a
+// window layer is attached, and tests, benchmarks and the command-line tools
+// use it.
 //
 // It also does what a window's timer would: Tick() redraws the dirty area and
 // the always-redrawn area and counts down the delayed end of a wheel gesture.
+//
+// Threads: user-interface thread, like the engine.
 #pragma once
-
-#include <cstdint>
-#include <map>
-#include <vector>
 
 #include "graphics/IGraphics.h"
 
@@ -18,9 +17,9 @@ public:
   IGraphicsOffscreen(IPlugBase* plug, int width, int height, int frameRate);
   ~IGraphicsOffscreen() override;
 
-  bool BlitToScreen(const Rect& r) override;
-  void EditControlText(IControl* control) override;
-  void PromptTextEntry(IControl* control, IParameter* param, bool compact) override;
+  bool BlitToScreen(const Rect&) override { return false; }
+  void EditControlText(IControl*) override {}
+  void PromptTextEntry(IControl*, IParameter*, bool) override {}
   void HostPath(std::string& path) override { path.clear(); }
   void PluginPath(std::string& path) override { path.clear(); }
   void PromptForFile(std::string& file, int, const char*, const char*) override { file.clear(); }
@@ -32,11 +31,9 @@ public:
   void CloseWindow() override;
   void* GetWindow() override { return nullptr; }
   void UpdateTooltips() override {}
-  // Decodes the PNG bytes given for id with SetImage; none otherwise.
+  // Decodes the module's embedded PNG image with this resource id (100 to
+  // 108); none for any other id. Allocates.
   LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) override;
-
-  // PNG bytes that LoadPlatformBitmap decodes for id.
-  void SetImage(int id, const void* png, size_t length);
 
   // One timer tick: draws the dirty area, then the always-redrawn area, then
   // counts the wheel gesture down and ends it at zero.
@@ -44,15 +41,4 @@ public:
 
   // Ticks left before the plug-in base's FlushPendingEdit; 0 = not armed.
   int paramChangeTimer = 0;
-  // What the no-op prompts were asked, for inspection.
-  IControl* promptControl = nullptr;
-  IParameter* promptParam = nullptr;
-  bool promptCompact = false;
-  int promptCount = 0;
-  int editTextCount = 0;
-  // Rectangles passed to BlitToScreen, in order.
-  std::vector<Rect> blits;
-
-private:
-  std::map<int, std::vector<uint8_t>> images_;
 };

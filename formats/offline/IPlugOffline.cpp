@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphics/IGraphicsOffscreen.h"
+
 IPlugOffline::IPlugOffline(void*, int nParams, const char* channelIOStr, int nPresets,
                            const char* effectName, const char* productName, const char* makerName,
                            int32_t version, int32_t uniqueId, int32_t makerId, int latency,
@@ -57,16 +59,9 @@ void IPlugOffline::ProcessAccumulating(float** inputs, float** outputs, int nCha
 }
 
 void IPlugOffline::BeginParamEdit(int idx) {
+  FlushPendingEdit();
   ++beginEdits;
   lastEditedParam = idx;
-}
-
-void IPlugOffline::BeginParamEditOnce(int idx) {
-  Lock lock(Mutex());
-  // A run of wheel steps on one parameter is one gesture.
-  if (idx == PendingEdit()) return;
-  FlushPendingEdit();
-  BeginParamEdit(idx);
 }
 
 void IPlugOffline::InformHostOfParamValue(int idx, double) {
@@ -77,6 +72,10 @@ void IPlugOffline::InformHostOfParamValue(int idx, double) {
 void IPlugOffline::EndParamEdit(int idx) {
   ++endEdits;
   lastEditedParam = idx;
+}
+
+IGraphics* IPlugOffline::MakeGraphics(int width, int height, int frameRate) {
+  return new IGraphicsOffscreen(this, width, height, frameRate);
 }
 
 int32_t IPlugOffline::GetSamplePos() {

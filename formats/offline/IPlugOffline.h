@@ -1,10 +1,12 @@
 // In-process binding of the plug-in base: no host ABI, just settable host
-// state. The tests, the benchmarks and the command-line renderer drive the
-// plug-in through it exactly as a format binding would: open, sample rate,
-// block size, activate, process, close.
+// state. The tests and the benchmarks drive the plug-in through it the way a
+// format binding would: open, sample rate, block size, activate, process,
+// and destroy it when done.
 //
-// Threads: Process* on the audio thread, everything else on any other thread;
-// every entry takes the plug-in lock like a real binding does.
+// Threads: Process* on the audio thread, the other entries on any thread;
+// they take the plug-in lock like a real binding does. The transport state and
+// song position are atomics that any thread may set; the auto-advance flag,
+// tempo and time signature are set before processing starts.
 #pragma once
 
 #include <atomic>
@@ -54,7 +56,6 @@ public:
   int lastEditedParam = -1;
 
   void BeginParamEdit(int idx) override;
-  void BeginParamEditOnce(int idx) override;
   void InformHostOfParamValue(int idx, double normalizedValue) override;
   void EndParamEdit(int idx) override;
   void InformHostOfPresetChange() override { ++presetChanges; }
@@ -63,6 +64,7 @@ public:
   void GetTimeSig(int* numerator, int* denominator) override;
   int GetTransportState() override { return mTransport.load(); }
   void ResizeEditor() override {}
+  IGraphics* MakeGraphics(int width, int height, int frameRate) override;
 
 private:
   template <typename T>

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "framework/Text.h"
-#include "graphics/IGraphics.h"
+#include "graphics/IGraphicsOffscreen.h"
 
 namespace {
 
@@ -120,13 +120,6 @@ void IPlugVST::BeginParamEdit(int idx) {
   CallHost(audioMasterBeginEdit, idx);
 }
 
-void IPlugVST::BeginParamEditOnce(int idx) {
-  Lock lock(Mutex());
-  if (idx == PendingEdit()) return;
-  FlushPendingEdit();
-  CallHost(audioMasterBeginEdit, idx);
-}
-
 void IPlugVST::InformHostOfParamValue(int idx, double normalizedValue) {
   CallHost(audioMasterAutomate, idx, 0, nullptr, static_cast<float>(normalizedValue));
 }
@@ -198,6 +191,10 @@ void IPlugVST::HostSpecificInit() {
   }
   mAEffect.numInputs = mInputSpkrArr.numChannels = NInChannels();
   mAEffect.numOutputs = mOutputSpkrArr.numChannels = NOutChannels();
+}
+
+IGraphics* IPlugVST::MakeGraphics(int width, int height, int frameRate) {
+  return new IGraphicsOffscreen(this, width, height, frameRate);
 }
 
 void IPlugVST::AttachGraphics(IGraphics* graphics) {

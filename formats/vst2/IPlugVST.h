@@ -23,7 +23,6 @@ public:
   AEffect* GetAEffect() { return &mAEffect; }
 
   void BeginParamEdit(int idx) override;
-  void BeginParamEditOnce(int idx) override;
   void InformHostOfParamValue(int idx, double normalizedValue) override;
   void EndParamEdit(int idx) override;
   void InformHostOfPresetChange() override;
@@ -35,6 +34,7 @@ public:
   void ResizeEditor() override {}
   void HostSpecificInit() override;
   void AttachGraphics(IGraphics* graphics) override;
+  IGraphics* MakeGraphics(int width, int height, int frameRate) override;
 
   // The six functions of the effect record.
   static intptr_t VST_CALL VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index, intptr_t value,

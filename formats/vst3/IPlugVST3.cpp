@@ -10,7 +10,7 @@
 #include "formats/vst3/IPlugVST3View.h"
 #include "formats/vst3/Utf16.h"
 #include "framework/Text.h"
-#include "graphics/IGraphics.h"
+#include "graphics/IGraphicsOffscreen.h"
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
@@ -501,13 +501,20 @@ tresult PLUGIN_API IPlugVST3::queryInterface(const TUID iid, void** obj) {
 
 // ---- Host-facing operations ----
 
-void IPlugVST3::BeginParamEdit(int idx) { beginEdit(static_cast<ParamID>(idx)); }
+void IPlugVST3::BeginParamEdit(int idx) {
+  FlushPendingEdit();
+  beginEdit(static_cast<ParamID>(idx));
+}
 
 void IPlugVST3::InformHostOfParamValue(int idx, double normalizedValue) {
   performEdit(static_cast<ParamID>(idx), normalizedValue);
 }
 
 void IPlugVST3::EndParamEdit(int idx) { endEdit(static_cast<ParamID>(idx)); }
+
+IGraphics* IPlugVST3::MakeGraphics(int width, int height, int frameRate) {
+  return new IGraphicsOffscreen(this, width, height, frameRate);
+}
 
 int32_t IPlugVST3::GetSamplePos() {
   int64 pos = mContext.projectTimeSamples;

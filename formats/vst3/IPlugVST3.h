@@ -116,6 +116,7 @@ public:
   void GetTimeSig(int* numerator, int* denominator) override;
   int GetTransportState() override;
   void ResizeEditor() override {}
+  IGraphics* MakeGraphics(int width, int height, int frameRate) override;
 
   // A view going away (called by its destructor).
   void RemoveView(IPlugVST3View* view);

@@ -19,12 +19,26 @@ bool Usable(LICE_IBitmap* bm) {
   return bm && bm->Bits() && bm->Width() > 0 && bm->Height() > 0;
 }
 
-// Per channel (s·a + d·(256 − a)) / 256 on all four channels, two at a time:
-// each product sum stays below 2^16, so channels never carry into each other.
+// Per channel d := s + (d − s)·(256 − a) / 256 with the division truncating
+// toward zero, on all four channels. That equals (s·a + d·(256 − a)) / 256
+// floored, plus one wherever d < s and the division is inexact: the result
+// rounds toward the source (s = 255, d = 0 at a = 128 gives 128). Two
+// channels at a time: each sum stays below 2^16, so channels never carry
+// into each other.
 inline LICE_pixel Mix(LICE_pixel s, LICE_pixel d, int a) {
   const uint32_t ua = static_cast<uint32_t>(a), ia = 256u - ua;
-  const uint32_t rb = (((s & 0xff00ffu) * ua + (d & 0xff00ffu) * ia) >> 8) & 0xff00ffu;
-  const uint32_t ag = (((s >> 8) & 0xff00ffu) * ua + ((d >> 8) & 0xff00ffu) * ia) & 0xff00ff00u;
+  // 255 in the low byte of every 16-bit lane whose destination channel is
+  // below the source's: the truncation of a negative quotient rounds up.
+  // (d + 256 − s) keeps bit 8 of its lane exactly when d >= s, and never
+  // borrows from the next lane.
+  auto bias = [](uint32_t sp, uint32_t dp) {
+    const uint32_t atLeast = ((dp | 0x01000100u) - sp) & 0x01000100u;
+    return ((atLeast ^ 0x01000100u) >> 8) * 255u;
+  };
+  const uint32_t s0 = s & 0xff00ffu, d0 = d & 0xff00ffu;
+  const uint32_t s1 = (s >> 8) & 0xff00ffu, d1 = (d >> 8) & 0xff00ffu;
+  const uint32_t rb = ((s0 * ua + d0 * ia + bias(s0, d0)) >> 8) & 0xff00ffu;
+  const uint32_t ag = (s1 * ua + d1 * ia + bias(s1, d1)) & 0xff00ff00u;
   return rb | ag;
 }
 
@@ -116,6 +130,14 @@ struct Rows {
   bool flipped;
 };
 
+// floor for values well inside the range of long long. The baseline
+// instruction set has no rounding instruction, and the library call costs more
+// than the rest of a pixel.
+inline double FastFloor(double v) {
+  const double t = static_cast<double>(static_cast<long long>(v));
+  return t > v ? t - 1.0 : t;
+}
+
 // Writes colour into single pixels with a coverage 0..256, for lines and arcs.
 // With source alpha the colour's own alpha is folded into the opacity and the
 // colour treated as opaque.
@@ -134,15 +156,77 @@ public:
   int W() const { return rows_.w; }
   int H() const { return rows_.h; }
 
+  int Mode() const { return mode_; }
+
   void Plot(long long x, long long y, int coverage) {
-    if (x < 0 || y < 0 || x >= rows_.w || y >= rows_.h || coverage <= 0) return;
-    const int a = coverage >= 256 ? a_ : (a_ * coverage) >> 8;
-    if (a <= 0) return;
+    int a;
+    if (LICE_pixel* p = Target(x, y, coverage, a)) *p = ApplyMode(mode_, colour_, *p, a);
+  }
+  // A line's pixels, with the mode's operator known at compile time. u runs
+  // along the major axis over uLo..uHi (already clipped to the bitmap), v is
+  // the minor coordinate v1 + (u − u1)·slope: one pixel per step, or the two
+  // pixels around v weighted by their distance when antialiased.
+  template <class Op>
+  void Line(bool xMajor, bool antiAlias, long long uLo, long long uHi, double u1, double v1, double slope) {
+    const ptrdiff_t rowStep = rows_.flipped ? -rows_.span : rows_.span;
+    const ptrdiff_t majorStep = xMajor ? 1 : rowStep, minorStep = xMajor ? rowStep : 1;
+    const long long vLimit = xMajor ? rows_.h : rows_.w;
+    LICE_pixel* const origin = rows_.Row(0);
+    // Copies, so that the pixel stores cannot be taken to change them.
+    const LICE_pixel colour = colour_;
+    const int full = a_;
+    auto blend = [=](long long u, long long v, int coverage) {
+      if (v < 0 || v >= vLimit || coverage <= 0) return;
+      const int a = coverage >= 256 ? full : (full * coverage) >> 8;
+      if (a <= 0) return;
+      LICE_pixel* p = origin + u * majorStep + v * minorStep;
+      *p = Op::Apply(colour, *p, a);
+    };
+    if (!antiAlias) {
+      for (long long u = uLo; u <= uHi; ++u) {
+        const double v = v1 + (static_cast<double>(u) - u1) * slope;
+        if (v < -2.0 || v > vLimit + 1.0) continue;
+        blend(u, static_cast<long long>(FastFloor(v + 0.5)), 256);
+      }
+      return;
+    }
+    // Antialiased: v in 1/65536 of a pixel, stepped along u. The slope of a
+    // line is at most 1 and the bitmap at most a few thousand pixels, so the
+    // steps stay far within 64 bits and drift by less than 1/256 of a pixel.
+    const double vStart = v1 + (static_cast<double>(uLo) - u1) * slope;
+    if (!(std::fabs(vStart) < 1e9)) return;
+    long long fixed = static_cast<long long>(FastFloor(vStart * 65536.0 + 0.5));
+    const long long step = static_cast<long long>(FastFloor(slope * 65536.0 + 0.5));
+    const long long lowLimit = -2 * 65536, highLimit = (vLimit + 1) * 65536;
+    for (long long u = uLo; u <= uHi; ++u, fixed += step) {
+      if (fixed < lowLimit || fixed > highLimit) continue;
+      const long long vi = fixed >> 16;
+      const int lower = static_cast<int>(((fixed & 0xffff) + 128) >> 8);
+      blend(u, vi, 256 - lower);
+      blend(u, vi + 1, lower);
+    }
+  }
+
+  // A full-coverage run of n pixels from (x, y), down or to the right; the
+  // caller has clipped it to the bitmap.
+  template <class Op>
+  void Run(long long x, long long y, long long n, bool down) {
     LICE_pixel* p = rows_.Row(y) + x;
-    *p = ApplyMode(mode_, colour_, *p, a);
+    const ptrdiff_t step = down ? (rows_.flipped ? -rows_.span : rows_.span) : 1;
+    const LICE_pixel colour = colour_;
+    const int a = a_;
+    for (long long i = 0; i < n; ++i, p += step) *p = Op::Apply(colour, *p, a);
   }
 
 private:
+  // The pixel at (x, y) and the weight a for the coverage; none outside the
+  // bitmap or without weight.
+  LICE_pixel* Target(long long x, long long y, int coverage, int& a) const {
+    if (x < 0 || y < 0 || x >= rows_.w || y >= rows_.h || coverage <= 0) return nullptr;
+    a = coverage >= 256 ? a_ : (a_ * coverage) >> 8;
+    return a > 0 ? rows_.Row(y) + x : nullptr;
+  }
+
   // An unusable bitmap gets no pixels, which makes the plotter inactive.
   static Rows Geometry(LICE_IBitmap* bm) {
     if (Usable(bm)) return Rows(bm);
@@ -157,14 +241,6 @@ private:
   int mode_;
   int a_ = 0;
 };
-
-// floor for values well inside the range of long long. The baseline
-// instruction set has no rounding instruction, and the library call costs more
-// than the rest of a pixel.
-inline double FastFloor(double v) {
-  const double t = static_cast<double>(static_cast<long long>(v));
-  return t > v ? t - 1.0 : t;
-}
 
 inline double RoundPixel(double v) { return std::floor(v + 0.5); }
 
@@ -198,29 +274,19 @@ void LineImpl(LICE_IBitmap* dest, double x1, double y1, double x2, double y2, LI
   if (!ClipRange(RoundPixel(u1), RoundPixel(u2), uLimit, uLo, uHi)) return;
   const double du = u2 - u1;
   const double slope = du > 0.0 ? (v2 - v1) / du : 0.0;
-  auto plot = [&](long long u, long long v, int coverage) {
-    if (xMajor) p.Plot(u, v, coverage); else p.Plot(v, u, coverage);
-  };
   // Axis-parallel lines and lines without antialiasing are single pixel runs.
   const bool exact = !antiAlias || dx == 0.0 || dy == 0.0;
-  if (slope == 0.0) {
-    if (v1 < -1.0 || v1 > vLimit) return;
-    const long long v = static_cast<long long>(FastFloor(v1 + 0.5));
-    for (long long u = uLo; u <= uHi; ++u) plot(u, v, 256);
-    return;
-  }
-  for (long long u = uLo; u <= uHi; ++u) {
-    const double v = v1 + (static_cast<double>(u) - u1) * slope;
-    if (v < -2.0 || v > vLimit + 1.0) continue;
-    if (exact) {
-      plot(u, static_cast<long long>(FastFloor(v + 0.5)), 256);
-    } else {
-      const double vi = FastFloor(v);
-      const int lower = static_cast<int>((v - vi) * 256.0 + 0.5);
-      plot(u, static_cast<long long>(vi), 256 - lower);
-      plot(u, static_cast<long long>(vi) + 1, lower);
+  WithOp(p.Mode(), [&]<class Op>() {
+    if (slope == 0.0) {
+      // One exact run along the major axis (uLo..uHi is clipped already).
+      if (v1 < -1.0 || v1 > vLimit) return;
+      const long long v = static_cast<long long>(FastFloor(v1 + 0.5));
+      if (v < 0 || v >= vLimit) return;
+      if (xMajor) p.template Run<Op>(uLo, v, uHi - uLo + 1, false); else p.template Run<Op>(v, uLo, uHi - uLo + 1, true);
+      return;
     }
-  }
+    p.template Line<Op>(xMajor, !exact, uLo, uHi, u1, v1, slope);
+  });
 }
 
 void ArcImpl(LICE_IBitmap* dest, double cx, double cy, double r, double from, double to,

@@ -5,8 +5,9 @@
 //
 // Opacity is a float 0..1 turned into a = truncate(opacity × 256). Per channel,
 // for a source pixel s over a destination pixel d:
-//   copy:  d := (s·a + d·(256 − a)) / 256, all four channels (floored, so a
-//          half opacity gives the average of s and d rounded down);
+//   copy:  d := s + (d − s)·(256 − a) / 256, all four channels, the division
+//          truncating toward zero (so a half opacity gives the average of s
+//          and d rounded toward s);
 //   add:   d := min(255, d + s·a / 256);
 //   dodge: d moves towards d·256 / (256 − s) by a / 256.
 // With LICE_BLIT_USE_ALPHA the source's alpha weights the colour channels:

@@ -90,7 +90,12 @@ inline LICE_pixel Over(LICE_pixel d, int r, int g, int b, int a) {
 
 }  // namespace
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUARV_ADDRESS_SANITIZER 1  // clang's way of saying it
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(QUARV_ADDRESS_SANITIZER)
 // fontconfig loses a few hundred bytes while it parses the system's
 // configuration, once per process. LeakSanitizer is told so that leaks of our
 // own still fail a sanitizer run.

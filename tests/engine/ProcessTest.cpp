@@ -246,6 +246,22 @@ TEST(ProcessPath, InPlaceAndMono) {
   EXPECT_EQ(out[511], 0.01);
 }
 
+// A host going from stereo to mono stops feeding the second input: from then
+// on it reads silence, not the last stereo block again and again.
+TEST(ProcessPath, ADisconnectedInputReadsSilence) {
+  OpenPlug p(48000.0, 512);
+  std::vector<float> loud(512), quiet(512, 0.0f), out(512);
+  for (size_t i = 0; i < loud.size(); ++i) loud[i] = static_cast<float>(0.9 * std::sin(i * 0.3));
+  float* stereoIn[2] = {quiet.data(), loud.data()};
+  float* stereoOut[2] = {out.data(), out.data()};
+  p->Process(stereoIn, stereoOut, 2, 512);
+  float* monoIn[1] = {quiet.data()};
+  float* monoOut[1] = {out.data()};
+  for (int i = 0; i < 100; ++i) p->Process(monoIn, monoOut, 1, 512);
+  EXPECT_EQ(p->mMeter.Momentary(), LoudnessMeter::kFloorLufs) << "the silence state: nothing was heard";
+  EXPECT_EQ(p->mGain, 1.0);
+}
+
 TEST(ProcessPath, NonFiniteInputDoesNotStopLimiting) {
   OpenPlug p;
   p->SetParameterPlain(kOutLimit, -30.0);

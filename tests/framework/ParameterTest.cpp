@@ -123,9 +123,12 @@ TEST(ParameterParse, TextsNumbersAndJunk) {
   EXPECT_EQ(plain.ParseDisplay("loud"), 0.0);
   EXPECT_EQ(plain.ParseDisplay(""), 0.0);
   EXPECT_EQ(plain.ParseDisplay(nullptr), 0.0);
-  // Readings that are not finite numbers count as junk too.
+  // The C library's readings: infinities come through for the caller to
+  // clamp; NaN counts as junk.
   EXPECT_EQ(plain.ParseDisplay("nan"), 0.0);
-  EXPECT_EQ(plain.ParseDisplay("1e999"), 0.0);
+  EXPECT_EQ(plain.ParseDisplay("1e999"), HUGE_VAL);
+  EXPECT_EQ(plain.ParseDisplay("-inf"), -HUGE_VAL);
+  EXPECT_EQ(plain.NormalizedOf(plain.ParseDisplay("inf")), 1.0);
 
   IParameter list;
   list.SetupEnum("Window", 2, 6);

@@ -97,6 +97,13 @@ TEST(PlugRouting, HostEditorAndTextPathsApplyTheValue) {
   EXPECT_TRUE(p->SetParameterFromText(kOutLimit, "-99"));
   EXPECT_EQ(p->GetParam(kOutLimit)->Value(), -60.0);
   EXPECT_FALSE(p->SetParameterFromText(12, "1"));
+  // Typed infinities are clamped into the range; "nan" reads as 0.
+  EXPECT_TRUE(p->SetParameterFromText(kOutLimit, "inf"));
+  EXPECT_EQ(p->GetParam(kOutLimit)->Value(), 0.0);
+  EXPECT_TRUE(p->SetParameterFromText(kOutLimit, "-1e999"));
+  EXPECT_EQ(p->GetParam(kOutLimit)->Value(), -60.0);
+  EXPECT_TRUE(p->SetParameterFromText(kInputGain, "nan"));
+  EXPECT_EQ(p->GetParam(kInputGain)->Value(), 0.0);
   // A host that sends NaN changes nothing.
   p->SetParameterFromHost(kOutLimit, std::nan(""));
   EXPECT_EQ(p->GetParam(kOutLimit)->Value(), -60.0);

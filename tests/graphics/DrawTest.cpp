@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "GfxTestUtil.h"
-#include "graphics/IGraphicsOffscreen.h"
+#include "RecordingGraphics.h"
 #include "graphics/ResourceCache.h"
 #include "graphics/raster/LiceRaster.h"
 
@@ -31,7 +31,7 @@ protected:
   }
   bool Lit(int x, int y) { return At(bm(), x, y) != 0; }
 
-  IGraphicsOffscreen g{nullptr, 200, 120, 0};
+  gfxtest::RecordingGraphics g{nullptr, 200, 120, 0};
 };
 
 // 100 × 10, five frames of 20 pixels side by side, frame k in red = 10·k.
@@ -129,7 +129,7 @@ TEST_F(Draw, SplitBitmapCachesLeftPiecesUnderFallingIds) {
   EXPECT_EQ(quarv::BitmapCacheCount(), cached + 2);
 
   // Another editor cutting the same image shares the cached piece.
-  IGraphicsOffscreen other(nullptr, 10, 10, 0);
+  gfxtest::RecordingGraphics other(nullptr, 10, 10, 0);
   BitmapRef third = other.LoadBitmap(9205, "", 1);
   const BitmapRef shared = other.SplitBitmap(third, 0.5f);
   EXPECT_EQ(third.companionId, -2);
@@ -240,11 +240,11 @@ TEST_F(Draw, FillsAndLinesUseTheirOpacities) {
   EXPECT_FALSE(At(bm(), 7, 15) != LICE_ARGB(255, 0, 0, 0));
   const Blend half(kBlendAlpha, 0.5f);
   g.FillRect(Colour(255, 255, 255, 255), Rect(0, 5, 1, 6), &half);
-  EXPECT_EQ(At(bm(), 0, 5), LICE_ARGB(255, 127, 127, 127));
+  EXPECT_EQ(At(bm(), 0, 5), LICE_ARGB(255, 128, 128, 128));
   // Lines take the colour's alpha as their opacity and ignore the weight.
   const Blend faint(kBlendCopy, 0.1f);
   g.DrawLine(Colour(128, 255, 255, 255), 0, 8, 10, 8, &faint);
-  EXPECT_EQ(LICE_R(At(bm(), 5, 8)), 127);
+  EXPECT_EQ(LICE_R(At(bm(), 5, 8)), 128);
 }
 
 TEST_F(Draw, ImagesThatCannotBeLoadedDrawNothing) {
@@ -266,7 +266,7 @@ TEST_F(Draw, ImagesThatCannotBeLoadedDrawNothing) {
   EXPECT_FALSE(Lit(5, 5));
 
   // An engine without a draw bitmap ignores drawing.
-  IGraphicsOffscreen bare(nullptr, 10, 10, 0);
+  gfxtest::RecordingGraphics bare(nullptr, 10, 10, 0);
   TextStyle style;
   bare.drawRect = Rect(0, 0, 10, 10);
   EXPECT_TRUE(bare.FillRect(Colour(), Rect(0, 0, 5, 5)));

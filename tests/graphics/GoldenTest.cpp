@@ -11,7 +11,7 @@
 #include <string>
 
 #include "GfxTestUtil.h"
-#include "graphics/IGraphicsOffscreen.h"
+#include "RecordingGraphics.h"
 #include "graphics/raster/LiceRaster.h"
 
 namespace {
@@ -80,7 +80,7 @@ void DrawShapes(IGraphics& g) {
 void DrawKnobs(IGraphics& g) {
   LICE_MemBitmap img = MakeKnob();
   const std::vector<uint8_t> png = gfxtest::EncodePng(&img);
-  static_cast<IGraphicsOffscreen&>(g).SetImage(9300, png.data(), png.size());
+  static_cast<gfxtest::RecordingGraphics&>(g).SetImage(9300, png.data(), png.size());
   BitmapRef knob = g.LoadBitmap(9300, "img/knob.png", 1);
   const BitmapRef pointer = g.SplitBitmap(knob, 0.5f);
   for (int i = 0; i < 7; ++i) {
@@ -126,7 +126,7 @@ void DrawTexts(IGraphics& g) {
 // Draws into a fresh engine of w × h on the background colour and compares.
 template <class F>
 void CheckGolden(const char* name, int w, int h, LICE_pixel background, F draw) {
-  IGraphicsOffscreen g(nullptr, w, h, 0);
+  gfxtest::RecordingGraphics g(nullptr, w, h, 0);
   g.PrepareDrawBitmap();
   g.drawRect = Rect(0, 0, w, h);
   gfxtest::Fill(g.GetDrawBitmap(), background);

@@ -35,16 +35,34 @@ TEST(RasterBlend, CopyAtFullOpacityIsExactAlphaIncluded) {
   EXPECT_EQ(Combine(0x12345678u, 0xffffffffu, 1.0f, LICE_BLIT_MODE_COPY), 0x12345678u);
 }
 
-TEST(RasterBlend, CopyAtHalfIsTheAverageRoundedDownEitherWay) {
+TEST(RasterBlend, CopyAtHalfIsTheAverageRoundedTowardTheSource) {
+  // s + (d − s)·128 / 256 with C's division: 255 over 0 gives 128, 0 over
+  // 255 gives 127.
   const LICE_pixel s = LICE_ARGB(255, 200, 0, 17), d = LICE_ARGB(0, 100, 255, 18);
-  EXPECT_EQ(Combine(s, d, 0.5f, LICE_BLIT_MODE_COPY), LICE_ARGB(127, 150, 127, 17));
-  EXPECT_EQ(Combine(d, s, 0.5f, LICE_BLIT_MODE_COPY), LICE_ARGB(127, 150, 127, 17));
+  EXPECT_EQ(Combine(s, d, 0.5f, LICE_BLIT_MODE_COPY), LICE_ARGB(128, 150, 127, 17));
+  EXPECT_EQ(Combine(d, s, 0.5f, LICE_BLIT_MODE_COPY), LICE_ARGB(127, 150, 128, 18));
 }
 
 TEST(RasterBlend, CopyAtQuarterWeighsSourceByOneQuarter) {
-  // (s·64 + d·192) / 256 per channel.
+  // s + (d − s)·192 / 256 per channel, truncated toward zero.
   const LICE_pixel s = LICE_ARGB(255, 200, 0, 17), d = LICE_ARGB(0, 100, 255, 18);
-  EXPECT_EQ(Combine(s, d, 0.25f, LICE_BLIT_MODE_COPY), LICE_ARGB(63, 125, 191, 17));
+  EXPECT_EQ(Combine(s, d, 0.25f, LICE_BLIT_MODE_COPY), LICE_ARGB(64, 125, 191, 17));
+}
+
+TEST(RasterBlend, CopyMatchesTheIntegerFormulaEverywhere) {
+  for (int a : {1, 37, 128, 200, 255}) {
+    for (int sv = 0; sv < 256; sv += 5) {
+      for (int dv = 0; dv < 256; dv += 3) {
+        const LICE_pixel s = LICE_ARGB(sv, 255 - sv, dv, sv ^ dv), d = LICE_ARGB(dv, sv, 255 - dv, 7);
+        const LICE_pixel got = Combine(s, d, a / 256.0f, LICE_BLIT_MODE_COPY);
+        for (int shift = 0; shift < 32; shift += 8) {
+          const int sc = static_cast<int>((s >> shift) & 0xff), dc = static_cast<int>((d >> shift) & 0xff);
+          ASSERT_EQ(static_cast<int>((got >> shift) & 0xff), sc + (dc - sc) * (256 - a) / 256)
+              << "a " << a << " s " << sc << " d " << dc;
+        }
+      }
+    }
+  }
 }
 
 TEST(RasterBlend, AddSaturatesEachChannel) {
@@ -60,7 +78,7 @@ TEST(RasterBlend, SourceOverFollowsSourceAlpha) {
   // A = 255 at full opacity sets the colour.
   EXPECT_EQ(Combine(LICE_ARGB(255, 9, 8, 7), d, 1.0f, kSrcAlpha), LICE_ARGB(255, 9, 8, 7));
   // A = 128: w = 256·129/256 = 129.
-  EXPECT_EQ(Combine(LICE_ARGB(128, 255, 0, 100), d, 1.0f, kSrcAlpha), LICE_ARGB(255, 128, 126, 100));
+  EXPECT_EQ(Combine(LICE_ARGB(128, 255, 0, 100), d, 1.0f, kSrcAlpha), LICE_ARGB(255, 129, 126, 100));
   // The destination's alpha grows by w.
   EXPECT_EQ(LICE_A(Combine(LICE_ARGB(128, 255, 0, 100), LICE_ARGB(0, 0, 0, 0), 1.0f, kSrcAlpha)), 129);
   // Opaque source at half opacity is the average.
@@ -185,9 +203,9 @@ TEST(RasterFill, SizesOpacityAndClipping) {
 TEST(RasterFill, SourceAlphaFoldsTheColoursAlphaIntoTheOpacity) {
   LICE_MemBitmap bm(2, 1);
   gfxtest::Fill(&bm, LICE_ARGB(255, 0, 0, 0));
-  // a = truncate(128 / 255 · 256) = 128: half way to white.
+  // a = truncate(128 / 255 · 256) = 128: half way to white, rounded toward it.
   LICE_FillRect(&bm, 0, 0, 1, 1, LICE_ARGB(128, 255, 255, 255), 1.0f, kSrcAlpha);
-  EXPECT_EQ(At(&bm, 0, 0), LICE_ARGB(255, 127, 127, 127));
+  EXPECT_EQ(At(&bm, 0, 0), LICE_ARGB(255, 128, 128, 128));
   // Without source alpha the colour is copied as it is, alpha included.
   LICE_FillRect(&bm, 1, 0, 1, 1, LICE_ARGB(128, 255, 255, 255), 1.0f, LICE_BLIT_MODE_COPY);
   EXPECT_EQ(At(&bm, 1, 0), LICE_ARGB(128, 255, 255, 255));
@@ -360,10 +378,25 @@ TEST_F(RasterRotated, BilinearEdgesBlendWithoutDarkFringes) {
 
 TEST_F(RasterRotated, ClippedToTheDestinationBitmap) {
   LICE_MemBitmap dst(10, 10);
-  LICE_RotatedBlit(&dst, &src, -8, -12, 21, 21, 0, 0, 21, 21, 0.3f, false, 1.0f, kSrcAlpha | 0x100, 0, 0);
+  // The dot (source rows 1..3, columns 9..11) lands at rows -11..-9: off the
+  // bitmap. Shifted down by 12 rows it lands at rows 1..3 only, columns 1..3.
+  LICE_RotatedBlit(&dst, &src, -8, -12, 21, 21, 0, 0, 21, 21, 0.0f, false, 1.0f, kSrcAlpha, 0, 0);
+  int box[4];
+  EXPECT_FALSE(gfxtest::InkBox(&dst, 0, box));
+  LICE_RotatedBlit(&dst, &src, -8, 0, 21, 21, 0, 0, 21, 21, 0.0f, false, 1.0f, kSrcAlpha, 0, 0);
+  ASSERT_TRUE(gfxtest::InkBox(&dst, 0, box));
+  EXPECT_EQ(box[0], 1);
+  EXPECT_EQ(box[1], 1);
+  EXPECT_EQ(box[2], 3);
+  EXPECT_EQ(box[3], 3);
+  // A turned copy clipped at the corner, and a NaN angle, write nothing
+  // outside the bitmap and change nothing respectively.
+  LICE_MemBitmap before(10, 10);
+  LICE_Blit(&before, &dst, 0, 0, 0, 0, 10, 10, 1.0f, LICE_BLIT_MODE_COPY);
   LICE_RotatedBlit(&dst, &src, 0, 0, 21, 21, 0, 0, 21, 21, std::numeric_limits<float>::quiet_NaN(), false,
                    1.0f, kSrcAlpha, 0, 0);
-  SUCCEED();
+  EXPECT_EQ(gfxtest::CompareBitmaps(&before, &dst, 0, nullptr), 0);
+  LICE_RotatedBlit(&dst, &src, -15, -15, 21, 21, 0, 0, 21, 21, 0.3f, false, 1.0f, kSrcAlpha | 0x100, 0, 0);
 }
 
 TEST(RasterPng, DecodesRgbAndRgbaWithStraightAlpha) {

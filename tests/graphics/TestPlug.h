@@ -28,12 +28,9 @@ public:
     GetParam(2)->SetupDouble("Time", 50.0, 0.0, 100.0, 1.0);
   }
 
-  void BeginParamEdit(int idx) override { Add("begin", idx); }
-  void BeginParamEditOnce(int idx) override {
-    Lock lock(Mutex());
-    if (idx == PendingEdit()) return;
+  void BeginParamEdit(int idx) override {
     FlushPendingEdit();
-    BeginParamEdit(idx);
+    Add("begin", idx);
   }
   void EndParamEdit(int idx) override { Add("end", idx); }
   void ParamHovered(int idx) override { Add("hover", idx); }

@@ -1,7 +1,8 @@
-#include "graphics/IBitmapControl.h"
+#include "editor/IBitmapControl.h"
 
 #include <algorithm>
 
+#include "framework/IPlugBase.h"
 #include "graphics/IGraphics.h"
 
 namespace {
@@ -17,6 +18,11 @@ IBitmapControl::IBitmapControl(IPlugBase* p, int x, int y, int idx, const Bitmap
 
 bool IBitmapControl::Draw(IGraphics* graphics) {
   const int n = bitmap.frames;
-  const int frame = n < 2 ? 1 : std::clamp(static_cast<int>((n - 1) * value + 0.5) + 1, 1, n);
+  double v;
+  {
+    auto lock = LockPlugIn(plug);
+    v = value;
+  }
+  const int frame = n < 2 ? 1 : std::clamp(static_cast<int>((n - 1) * v + 0.5) + 1, 1, n);
   return graphics->DrawBitmap(bitmap, rect, frame, &blend, vertical);
 }
