@@ -39,8 +39,9 @@ double SdPolygon(double x, double y, const double* xy, int n) {
 
 double SdArc(double x, double y, double cx, double cy, double r, double hw, double a0, double a1) {
   const double dx = x - cx, dy = y - cy;
-  const double t = Atan2(dx, -dy);
-  if (t >= a0 && t <= a1) return std::fabs(Length(dx, dy) - r) - hw;
+  double t = Atan2(dx, -dy) - a0;
+  t -= 2.0 * kPi * std::floor(t / (2.0 * kPi));
+  if (t <= a1 - a0) return std::fabs(Length(dx, dy) - r) - hw;
   const double e0 = Length(x - (cx + r * Sin(a0)), y - (cy - r * Cos(a0)));
   const double e1 = Length(x - (cx + r * Sin(a1)), y - (cy - r * Cos(a1)));
   return std::min(e0, e1) - hw;

@@ -41,7 +41,8 @@ double SdSegment(double x, double y, double ax, double ay, double bx, double by,
 // Convex or concave polygon of n points.
 double SdPolygon(double x, double y, const double* xy, int n);
 // Ring about (cx, cy) of radius r and half width hw, from angle a0 to a1
-// (radians from straight up, clockwise; a0 < a1), with round ends.
+// (radians from straight up, clockwise; a0 < a1, the span may pass pi),
+// with round ends.
 double SdArc(double x, double y, double cx, double cy, double r, double hw, double a0, double a1);
 
 // Pixel bounds (right and bottom exclusive) that limit where a shape is
