@@ -12,8 +12,6 @@ namespace art {
 namespace {
 
 constexpr int kW = 600, kH = 490;
-const Rgb kWhite{1, 1, 1};
-const Rgb kBlack{0, 0, 0};
 const Rgb kGold = Hex(0xe8b458);
 const Rgb kOrange = Hex(0xff9426);
 
@@ -44,16 +42,22 @@ Mask Outside(const Mask& m, int dx, int dy) {
   return o;
 }
 
-// A recess cut into the face, lit from above: a dark upper edge outside, a
-// light lip below, the fill, and a shadow falling inside from the upper edge.
-template <class F>
-void Recess(Canvas& bg, const Mask& m, F fill, double shadow, int blur) {
+// The edges of a recess cut into the face, lit from above: dark just above
+// it, a light lip just below.
+void RecessEdges(Canvas& bg, const Mask& m) {
   Mask upper = m.Shifted(0, -1);
   upper.Subtract(m);
   bg.Paint(upper, kBlack, 0.45);
   Mask lip = m.Shifted(0, 1);
   lip.Subtract(m);
   bg.Paint(lip, kWhite, 0.09);
+}
+
+// A recess: its edges, the fill, and a shadow falling inside from the upper
+// edge.
+template <class F>
+void Recess(Canvas& bg, const Mask& m, F fill, double shadow, int blur) {
+  RecessEdges(bg, m);
   bg.PaintFn(m, fill);
   Mask inner = Outside(m, 0, 2).Blurred(blur);
   inner.Multiply(m);
@@ -206,12 +210,7 @@ void IdleIcon(Canvas& bg, const Canvas& icon, const IconSpot& s) {
 void ButtonPanel(Canvas& bg) {
   // Only the upper edge shades the panel, so that it is flat under the icons.
   const Mask m = Shape([](double x, double y) { return SdRoundRect(x, y, 29, 199, 107, 228, 4); });
-  Mask upper = m.Shifted(0, -1);
-  upper.Subtract(m);
-  bg.Paint(upper, kBlack, 0.45);
-  Mask lip = m.Shifted(0, 1);
-  lip.Subtract(m);
-  bg.Paint(lip, kWhite, 0.09);
+  RecessEdges(bg, m);
   bg.Paint(m, kButtonPanel);
   Mask shade(kW, kH);
   for (int y = 199; y < 203; ++y)

@@ -20,6 +20,12 @@ void PaintIcon(Canvas& c, const Mask& shape, const Rgb& top, const Rgb& bottom, 
   c.PaintFn(shape, [&](double, double y) { return MixRgb(top, bottom, Clamp01(y / h)); });
 }
 
+// Lit icons are green, idle ones grey.
+void PaintGreenOrGrey(Canvas& c, const Mask& shape, bool lit) {
+  if (lit) PaintIcon(c, shape, kGreenTop, kGreenBottom, true, kGreenBottom);
+  else PaintIcon(c, shape, kIdleTop, kIdleBottom, false, kIdleTop);
+}
+
 }  // namespace
 
 Canvas MakeLock(bool lit) {
@@ -40,8 +46,7 @@ Canvas MakeLock(bool lit) {
     return d;
   });
   Canvas c(s.w, s.h);
-  if (lit) PaintIcon(c, m, kGreenTop, kGreenBottom, true, kGreenBottom);
-  else PaintIcon(c, m, kIdleTop, kIdleBottom, false, kIdleTop);
+  PaintGreenOrGrey(c, m, lit);
   return c;
 }
 
@@ -59,8 +64,7 @@ Canvas MakeReset(bool lit) {
     m.Add([&](double x, double y) { return SdPolygon(x, y, tri, 3); });
   }
   Canvas c(s.w, s.h);
-  if (lit) PaintIcon(c, m, kGreenTop, kGreenBottom, true, kGreenBottom);
-  else PaintIcon(c, m, kIdleTop, kIdleBottom, false, kIdleTop);
+  PaintGreenOrGrey(c, m, lit);
   return c;
 }
 
@@ -76,7 +80,7 @@ Canvas MakeChart(bool lit) {
     Mask m(s.w, s.h);
     m.Add([&](double x, double y) { return SdRoundRect(x, y, b.l, b.top, b.l + 3, 17, 0.6); });
     if (lit) PaintIcon(c, m, MixRgb(b.colour, Rgb{1, 1, 1}, 0.35), b.colour, true, b.colour);
-    else PaintIcon(c, m, kIdleTop, kIdleBottom, false, kIdleTop);
+    else PaintGreenOrGrey(c, m, false);
   }
   if (lit) {
     // The play triangle above the short bars.

@@ -16,8 +16,6 @@ const KnobSpec kKnobs[6] = {
 
 namespace {
 
-const Rgb kWhite{1, 1, 1};
-const Rgb kBlack{0, 0, 0};
 
 // Radii of a knob of side s: the skirt's edge and the glass cap's.
 double SkirtRadius(int s) { return s * 0.5 - 2.0; }
