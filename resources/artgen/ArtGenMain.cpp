@@ -4,8 +4,10 @@
 //   quarv_artgen --check DIR    compares them with the PNGs in DIR pixel for
 //                               pixel (and their formats); exit status 1 on
 //                               any difference
-//   quarv_artgen --preview FILE [--zoom N] [--crop X,Y,W,H]
-//                               writes a picture of the editor made of them
+//   quarv_artgen --preview FILE [--zoom N] [--crop X,Y,W,H] [--idle]
+//                               writes a picture of the editor made of them,
+//                               enlarged N times, a part of it, with the
+//                               buttons off
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +23,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: quarv_artgen --out DIR | --check DIR | --preview FILE [--zoom N] [--crop X,Y,W,H]\n");
+               "usage: quarv_artgen --out DIR | --check DIR | --preview FILE [--zoom N] [--crop X,Y,W,H] [--idle]\n");
   return 2;
 }
 
@@ -63,20 +65,27 @@ bool Matches(const art::NamedImage& image, const std::string& path) {
 int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   const std::string mode = argv[1], target = argv[2];
-  int zoom = 1, cx = 0, cy = 0, cw = 0, ch = 0;
-  for (int i = 3; i + 1 < argc; i += 2) {
-    const bool isZoom = std::strcmp(argv[i], "--zoom") == 0;
-    const bool isCrop = std::strcmp(argv[i], "--crop") == 0;
-    if (isZoom) zoom = std::atoi(argv[i + 1]);
-    if (!isZoom && !(isCrop && std::sscanf(argv[i + 1], "%d,%d,%d,%d", &cx, &cy, &cw, &ch) == 4)) return Usage();
+  art::PreviewOptions preview;
+  for (int i = 3; i < argc; ++i) {
+    const std::string option = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : "";
+    if (option == "--idle") {
+      preview.idle = true;
+    } else if (option == "--zoom" && std::sscanf(value, "%d", &preview.zoom) == 1) {
+      ++i;
+    } else if (option == "--crop" && std::sscanf(value, "%d,%d,%d,%d", &preview.cropX, &preview.cropY,
+                                                 &preview.cropW, &preview.cropH) == 4) {
+      ++i;
+    } else {
+      return Usage();
+    }
   }
-  if ((argc - 3) % 2 != 0) return Usage();
   if (mode != "--out" && mode != "--check" && mode != "--preview") return Usage();
 
   const std::vector<art::NamedImage> images = art::MakeAllImages();
   if (mode == "--preview") {
-    const auto preview = art::MakePreview(images, zoom, cx, cy, cw, ch);
-    if (!LICE_WritePNG(preview.get(), target.c_str(), false)) {
+    const auto picture = art::MakePreview(images, preview);
+    if (!LICE_WritePNG(picture.get(), target.c_str(), false)) {
       std::fprintf(stderr, "cannot write %s\n", target.c_str());
       return 1;
     }

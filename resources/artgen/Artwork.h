@@ -62,10 +62,13 @@ struct NamedImage {
 // The nine images in resource id order (100..108).
 std::vector<NamedImage> MakeAllImages();
 
+struct PreviewOptions {
+  int zoom = 1;                            // nearest-pixel scale
+  int cropX = 0, cropY = 0, cropW = 0, cropH = 0;  // part shown; cropW <= 0: all
+  bool idle = false;                       // buttons off and handle hidden
+};
 // The background with knobs (pointers turned), lit icons, the handle and
-// sample texts at their places, as the editor would show them; scaled up
-// zoom times (nearest pixel) from the crop (x, y, w, h) (w <= 0: all).
-std::unique_ptr<LICE_MemBitmap> MakePreview(const std::vector<NamedImage>& images, int zoom, int cropX, int cropY,
-                                            int cropW, int cropH);
+// sample texts at their places, as the editor would show them.
+std::unique_ptr<LICE_MemBitmap> MakePreview(const std::vector<NamedImage>& images, const PreviewOptions& options);
 
 }  // namespace art

@@ -12,8 +12,6 @@ namespace art {
 namespace {
 
 constexpr int kW = 600, kH = 490;
-const Rgb kWhite{1, 1, 1};
-const Rgb kBlack{0, 0, 0};
 const Rgb kGold = Hex(0xe8b458);
 const Rgb kOrange = Hex(0xff9426);
 
@@ -44,16 +42,22 @@ Mask Outside(const Mask& m, int dx, int dy) {
   return o;
 }
 
-// A recess cut into the face, lit from above: a dark upper edge outside, a
-// light lip below, the fill, and a shadow falling inside from the upper edge.
-template <class F>
-void Recess(Canvas& bg, const Mask& m, F fill, double shadow, int blur) {
+// The edges of a recess cut into the face, lit from above: dark just above
+// it, a light lip just below.
+void RecessEdges(Canvas& bg, const Mask& m) {
   Mask upper = m.Shifted(0, -1);
   upper.Subtract(m);
   bg.Paint(upper, kBlack, 0.45);
   Mask lip = m.Shifted(0, 1);
   lip.Subtract(m);
   bg.Paint(lip, kWhite, 0.09);
+}
+
+// A recess: its edges, the fill, and a shadow falling inside from the upper
+// edge.
+template <class F>
+void Recess(Canvas& bg, const Mask& m, F fill, double shadow, int blur) {
+  RecessEdges(bg, m);
   bg.PaintFn(m, fill);
   Mask inner = Outside(m, 0, 2).Blurred(blur);
   inner.Multiply(m);
@@ -81,25 +85,29 @@ void ShadowedText(Canvas& bg, const Mask& text, const Rgb& colour, double shadow
   bg.Paint(text, colour);
 }
 
+// A countersunk cross-head screw, its slots turned by slotAngle.
 void Screw(Canvas& bg, double cx, double cy, double slotAngle) {
-  const double r = 6.0;
-  Recess(bg, Shape([&](double x, double y) { return SdCircle(x, y, cx, cy, r + 1.0); }, Around(cx, cy, r + 4)),
-         [](double, double) { return Hex(0x0e0f11); }, 0.5, 1);
+  const double r = 7.0;
+  Recess(bg, Shape([&](double x, double y) { return SdCircle(x, y, cx, cy, r + 1.2); }, Around(cx, cy, r + 4)),
+         [](double, double) { return Hex(0x0b0c0e); }, 0.6, 1);
   bg.FillFn([&](double x, double y) { return SdCircle(x, y, cx, cy, r); },
             [&](double x, double y) {
+              // A flat head lit from the upper left, its edge turned.
               const double nx = (x - cx) / r, ny = (y - cy) / r;
-              const double light = Clamp01(0.55 - 0.45 * (nx * 0.6 + ny * 0.8) - 0.25 * (nx * nx + ny * ny));
-              const double v = 0.22 + 0.5 * light;
+              double v = 0.42 - 0.14 * (nx * 0.6 + ny * 0.8);
+              const double edge = Smooth(0.72, 0.92, Length(nx, ny));
+              v += edge * 0.22 * -(nx * 0.6 + ny * 0.8);
               return Rgb{v, v * 1.01, v * 1.04};
             },
             1.0, Around(cx, cy, r));
-  const double dx = Cos(slotAngle) * (r - 1.2), dy = Sin(slotAngle) * (r - 1.2);
+  bg.Fill([&](double x, double y) { return std::fabs(SdCircle(x, y, cx, cy, r - 0.3)) - 0.35; }, kBlack, 0.5,
+          Around(cx, cy, r));
+  const double len = r - 2.0;
   for (int i = 0; i < 2; ++i) {
-    const double ax = i ? -dy : dx, ay = i ? dx : dy;
-    bg.Fill([&](double x, double y) { return SdSegment(x, y, cx - ax, cy - ay + 0.7, cx + ax, cy + ay + 0.7, 0.8); },
-            kWhite, 0.2, Around(cx, cy, r));
+    const double a = slotAngle + i * kPi / 2;
+    const double ax = Cos(a) * len, ay = Sin(a) * len;
     bg.Fill([&](double x, double y) { return SdSegment(x, y, cx - ax, cy - ay, cx + ax, cy + ay, 0.8); },
-            Hex(0x111214), 0.95, Around(cx, cy, r));
+            Hex(0x141517), 1.0, Around(cx, cy, r));
   }
 }
 
@@ -133,14 +141,14 @@ void TitlePlate(Canvas& bg) {
 }
 
 void Logo(Canvas& bg) {
-  const double cx = 470, cy = 29, r = 10.5;
+  const double cx = 463, cy = 29, r = 10.5;
   // The maker's mark: a ring around three rising bars.
   Mask ring = Shape([&](double x, double y) { return std::fabs(SdCircle(x, y, cx, cy, r)) - 1.2; }, Around(cx, cy, r + 2));
   bg.Paint(ring.Shifted(0, 1), kBlack, 0.6);
   bg.PaintFn(ring, [&](double, double y) { return MixRgb(Hex(0xffc46a), Hex(0xd9661a), Clamp01((y - cy + r) / (2 * r))); });
   for (int i = 0; i < 3; ++i) {
-    const double bx = cx - 4.5 + i * 4.5, top = cy + 3.5 - i * 3.5;
-    Mask bar = Shape([&](double x, double y) { return SdRoundRect(x, y, bx - 1.3, top, bx + 1.3, cy + 6.0, 0.6); },
+    const double bx = cx - 4.0 + i * 4.0, top = cy + 1.5 - i * 3.5;
+    Mask bar = Shape([&](double x, double y) { return SdRoundRect(x, y, bx - 1.3, top, bx + 1.3, cy + 5.0, 0.6); },
                      Around(cx, cy, r));
     bg.Paint(bar.Shifted(0, 1), kBlack, 0.6);
     bg.Paint(bar, Hex(0xeeeeee));
@@ -165,11 +173,11 @@ void StatusDisplay(Canvas& bg) {
 }
 
 void KnobWell(Canvas& bg, const KnobSpec& k, Font& caption) {
-  const double cx = k.cx, cy = k.cy, rw = k.size * 0.5 + 3.5;
+  const double cx = k.cx, cy = k.cy, rw = k.size * 0.5 + 3.0;
   Recess(bg, Shape([&](double x, double y) { return SdCircle(x, y, cx, cy, rw); }, Around(cx, cy, rw + 3)),
          [](double, double) { return Hex(0x0c0d0f); }, 0.6, 1);
   // The scale: a dot every 30 degrees over the knob's 300-degree sweep.
-  const double rd = rw + 4.5;
+  const double rd = rw + 3.5;
   const Rgb dotColour = k.goldCaption ? kGold : Hex(0xc4c8ce);
   for (int i = 0; i <= 10; ++i) {
     const double a = (-150.0 + 30.0 * i) * kPi / 180.0;
@@ -202,12 +210,7 @@ void IdleIcon(Canvas& bg, const Canvas& icon, const IconSpot& s) {
 void ButtonPanel(Canvas& bg) {
   // Only the upper edge shades the panel, so that it is flat under the icons.
   const Mask m = Shape([](double x, double y) { return SdRoundRect(x, y, 29, 199, 107, 228, 4); });
-  Mask upper = m.Shifted(0, -1);
-  upper.Subtract(m);
-  bg.Paint(upper, kBlack, 0.45);
-  Mask lip = m.Shifted(0, 1);
-  lip.Subtract(m);
-  bg.Paint(lip, kWhite, 0.09);
+  RecessEdges(bg, m);
   bg.Paint(m, kButtonPanel);
   Mask shade(kW, kH);
   for (int y = 199; y < 203; ++y)
@@ -279,8 +282,8 @@ Canvas MakeBackground() {
   for (int y = 1; y < kH - 1; ++y) bevel.Ref(1, y) = 1.0;
   bg.Paint(bevel, kWhite, 0.08);
 
-  Screw(bg, 16, 16, 0.5);
-  Screw(bg, kW - 16, 16, 1.2);
+  Screw(bg, 17, 17, 0.0);
+  Screw(bg, kW - 17, 17, kPi / 4);
   TitlePlate(bg);
   Logo(bg);
   StatusDisplay(bg);

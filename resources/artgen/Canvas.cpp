@@ -39,8 +39,9 @@ double SdPolygon(double x, double y, const double* xy, int n) {
 
 double SdArc(double x, double y, double cx, double cy, double r, double hw, double a0, double a1) {
   const double dx = x - cx, dy = y - cy;
-  const double t = Atan2(dx, -dy);
-  if (t >= a0 && t <= a1) return std::fabs(Length(dx, dy) - r) - hw;
+  double t = Atan2(dx, -dy) - a0;
+  t -= 2.0 * kPi * std::floor(t / (2.0 * kPi));
+  if (t <= a1 - a0) return std::fabs(Length(dx, dy) - r) - hw;
   const double e0 = Length(x - (cx + r * Sin(a0)), y - (cy - r * Cos(a0)));
   const double e1 = Length(x - (cx + r * Sin(a1)), y - (cy - r * Cos(a1)));
   return std::min(e0, e1) - hw;
@@ -110,13 +111,6 @@ void Canvas::Draw(const Canvas& src, int dx, int dy, double opacity) {
     }
 }
 
-Mask Canvas::Alpha() const {
-  Mask m(w_, h_);
-  for (int y = 0; y < h_; ++y)
-    for (int x = 0; x < w_; ++x) m.Ref(x, y) = At(x, y).a;
-  return m;
-}
-
 namespace {
 int To8(double v) { return static_cast<int>(std::floor(Clamp01(v) * 255.0 + 0.5)); }
 }  // namespace
@@ -136,18 +130,6 @@ std::unique_ptr<LICE_MemBitmap> Canvas::ToBitmap(bool withAlpha) const {
     }
   }
   return bm;
-}
-
-Canvas Canvas::FromBitmap(LICE_IBitmap* bm) {
-  Canvas c(bm->Width(), bm->Height());
-  for (int y = 0; y < c.H(); ++y) {
-    const LICE_pixel* row = LICE_Row(bm, y);
-    for (int x = 0; x < c.W(); ++x) {
-      const double a = LICE_A(row[x]) / 255.0;
-      c.Ref(x, y) = Px{LICE_R(row[x]) / 255.0 * a, LICE_G(row[x]) / 255.0 * a, LICE_B(row[x]) / 255.0 * a, a};
-    }
-  }
-  return c;
 }
 
 Font::Font(const char* face, int size, bool bold, const char* expectedFamily) : size_(size) {
@@ -211,12 +193,6 @@ Mask Font::Layout(const char* text, int tracking, int& inkL, int& inkR) {
   inkL = pad;
   inkR = pen - tracking - 1;
   return out;
-}
-
-int Font::InkWidth(const char* text, int tracking) {
-  int l = 0, r = -1;
-  Layout(text, tracking, l, r);
-  return r >= l ? r - l + 1 : 0;
 }
 
 void Font::Draw(Mask& m, const char* text, double x, int top, int align, int tracking) {

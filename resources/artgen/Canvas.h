@@ -26,6 +26,8 @@ struct Rgb {
 constexpr Rgb Hex(uint32_t rgb) {
   return {((rgb >> 16) & 0xff) / 255.0, ((rgb >> 8) & 0xff) / 255.0, (rgb & 0xff) / 255.0};
 }
+constexpr Rgb kWhite{1, 1, 1};
+constexpr Rgb kBlack{0, 0, 0};
 inline Rgb MixRgb(const Rgb& a, const Rgb& b, double t) {
   return {Mix(a.r, b.r, t), Mix(a.g, b.g, t), Mix(a.b, b.b, t)};
 }
@@ -41,7 +43,8 @@ double SdSegment(double x, double y, double ax, double ay, double bx, double by,
 // Convex or concave polygon of n points.
 double SdPolygon(double x, double y, const double* xy, int n);
 // Ring about (cx, cy) of radius r and half width hw, from angle a0 to a1
-// (radians from straight up, clockwise; a0 < a1), with round ends.
+// (radians from straight up, clockwise; a0 < a1, the span may pass pi),
+// with round ends.
 double SdArc(double x, double y, double cx, double cy, double r, double hw, double a0, double a1);
 
 // Pixel bounds (right and bottom exclusive) that limit where a shape is
@@ -165,13 +168,10 @@ public:
   }
   // Source-over of another canvas placed at (dx, dy).
   void Draw(const Canvas& src, int dx, int dy, double opacity = 1.0);
-  // Coverage of the canvas' alpha.
-  Mask Alpha() const;
 
   // 8-bit pixels, straight alpha rounded to nearest; fully transparent
   // pixels become 0. Without alpha every pixel is opaque.
   std::unique_ptr<LICE_MemBitmap> ToBitmap(bool withAlpha) const;
-  static Canvas FromBitmap(LICE_IBitmap* bm);
 
 private:
   int w_, h_;
@@ -192,9 +192,6 @@ public:
   // align 0: ink starts at x; 1: ink centred on x; 2: ink ends at x.
   // tracking: extra pixels between the glyphs' ink.
   void Draw(Mask& m, const char* text, double x, int top, int align, int tracking = 0);
-  // Ink width of the line as Draw would lay it out.
-  int InkWidth(const char* text, int tracking = 0);
-  int Size() const { return size_; }
 
 private:
   // Coverage of text drawn at (pad, 0) into a scratch mask, and its ink span.

@@ -20,6 +20,12 @@ void PaintIcon(Canvas& c, const Mask& shape, const Rgb& top, const Rgb& bottom, 
   c.PaintFn(shape, [&](double, double y) { return MixRgb(top, bottom, Clamp01(y / h)); });
 }
 
+// Lit icons are green, idle ones grey.
+void PaintGreenOrGrey(Canvas& c, const Mask& shape, bool lit) {
+  if (lit) PaintIcon(c, shape, kGreenTop, kGreenBottom, true, kGreenBottom);
+  else PaintIcon(c, shape, kIdleTop, kIdleBottom, false, kIdleTop);
+}
+
 }  // namespace
 
 Canvas MakeLock(bool lit) {
@@ -40,29 +46,25 @@ Canvas MakeLock(bool lit) {
     return d;
   });
   Canvas c(s.w, s.h);
-  if (lit) PaintIcon(c, m, kGreenTop, kGreenBottom, true, kGreenBottom);
-  else PaintIcon(c, m, kIdleTop, kIdleBottom, false, kIdleTop);
+  PaintGreenOrGrey(c, m, lit);
   return c;
 }
 
 Canvas MakeReset(bool lit) {
   const IconSpot& s = kResetSpot;
   Mask m(s.w, s.h);
-  const double cx = s.w * 0.5, cy = s.h * 0.5, r = 5.6, hw = 0.95;
-  // Two arcs chasing each other clockwise, an arrow head on each end.
-  const double gap = 0.42, head = 0.5;
+  const double cx = s.w * 0.5, cy = s.h * 0.5, r = 5.5, hw = 1.05;
+  // Two arcs chasing each other clockwise, an arrow head on the end of each.
   for (int i = 0; i < 2; ++i) {
-    const double a0 = -kPi + gap + i * kPi, a1 = -gap - head + i * kPi;
+    const double a0 = (-80.0 + 180.0 * i) * kPi / 180.0, a1 = (45.0 + 180.0 * i) * kPi / 180.0;
     m.Add([&](double x, double y) { return SdArc(x, y, cx, cy, r, hw, a0, a1); });
-    const double t = a1 + 0.1;
-    const double px = cx + r * Sin(t), py = cy - r * Cos(t);
-    const double tx = Cos(t), ty = Sin(t), nx = Sin(t), ny = -Cos(t);
-    const double tri[6] = {px + tx * 3.4, py + ty * 3.4, px + nx * 2.6, py + ny * 2.6, px - nx * 2.6, py - ny * 2.6};
+    const double px = cx + r * Sin(a1), py = cy - r * Cos(a1);
+    const double tx = Cos(a1), ty = Sin(a1), nx = Sin(a1), ny = -Cos(a1);
+    const double tri[6] = {px + tx * 4.2, py + ty * 4.2, px + nx * 3.1, py + ny * 3.1, px - nx * 3.1, py - ny * 3.1};
     m.Add([&](double x, double y) { return SdPolygon(x, y, tri, 3); });
   }
   Canvas c(s.w, s.h);
-  if (lit) PaintIcon(c, m, kGreenTop, kGreenBottom, true, kGreenBottom);
-  else PaintIcon(c, m, kIdleTop, kIdleBottom, false, kIdleTop);
+  PaintGreenOrGrey(c, m, lit);
   return c;
 }
 
@@ -78,14 +80,14 @@ Canvas MakeChart(bool lit) {
     Mask m(s.w, s.h);
     m.Add([&](double x, double y) { return SdRoundRect(x, y, b.l, b.top, b.l + 3, 17, 0.6); });
     if (lit) PaintIcon(c, m, MixRgb(b.colour, Rgb{1, 1, 1}, 0.35), b.colour, true, b.colour);
-    else PaintIcon(c, m, kIdleTop, kIdleBottom, false, kIdleTop);
+    else PaintGreenOrGrey(c, m, false);
   }
   if (lit) {
     // The play triangle above the short bars.
-    const double tri[6] = {1.5, 1.5, 1.5, 8.5, 7.5, 5.0};
+    const double tri[6] = {1.0, 0.8, 1.0, 9.2, 8.0, 5.0};
     Mask m(s.w, s.h);
-    m.Add([&](double x, double y) { return SdPolygon(x, y, tri, 3) + 0.2; });
-    PaintIcon(c, m, kGreenTop, kGreenBottom, true, kGreenBottom);
+    m.Add([&](double x, double y) { return SdPolygon(x, y, tri, 3); });
+    PaintIcon(c, m, Hex(0xe8ffe8), kGreenTop, true, kGreenBottom);
   }
   return c;
 }
@@ -116,7 +118,7 @@ Canvas MakeHandle() {
                             9.0, 18.8 - inset, 1.5 + inset, 10.5};
   auto sd = [&](double x, double y) { return SdPolygon(x, y, shape, 5) - inset; };
   Canvas c(w, h);
-  c.FillFn(sd, [&](double, double y) { return MixRgb(Hex(0xffc060), Hex(0xe0620c), Clamp01((y - 1.0) / 17.0)); });
+  c.FillFn(sd, [&](double, double y) { return MixRgb(Hex(0xffcf70), Hex(0xf26a08), Clamp01((y - 1.0) / 17.0)); });
   // A darker outline and a light upper edge.
   c.Fill([&](double x, double y) { return std::fabs(sd(x, y) + 0.5) - 0.5; }, Hex(0x7a3000), 0.8);
   Mask top(w, h);

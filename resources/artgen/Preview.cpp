@@ -3,6 +3,7 @@
 // sample texts in the editor's text styles. It is for looking at the artwork.
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "graphics/raster/LiceRaster.h"
 #include "resources/artgen/Artwork.h"
@@ -107,8 +108,7 @@ void DrawGraph(LICE_IBitmap* dest, Writer& label) {
 
 }  // namespace
 
-std::unique_ptr<LICE_MemBitmap> MakePreview(const std::vector<NamedImage>& images, int zoom, int cropX, int cropY,
-                                            int cropW, int cropH) {
+std::unique_ptr<LICE_MemBitmap> MakePreview(const std::vector<NamedImage>& images, const PreviewOptions& options) {
   LICE_SysBitmap editor(600, 490);
   LICE_Blit(&editor, images[0].bitmap.get(), 0, 0, 0, 0, 600, 490, 1.0f, LICE_BLIT_MODE_COPY);
 
@@ -120,11 +120,13 @@ std::unique_ptr<LICE_MemBitmap> MakePreview(const std::vector<NamedImage>& image
     DrawKnob(&editor, images[static_cast<size_t>(pairOf[i])].bitmap.get(), kKnobs[i], values[i], texts[i], value);
 
   const LICE_pixel text220 = LICE_ARGB(220, 255, 255, 255);
-  LICE_Blit(&editor, images[5].bitmap.get(), kLockSpot.x, kLockSpot.y, 0, 0, kLockSpot.w, kLockSpot.h, 1.0f, kAlphaMode);
-  LICE_Blit(&editor, images[6].bitmap.get(), kResetSpot.x, kResetSpot.y, 0, 0, kResetSpot.w, kResetSpot.h, 1.0f, kAlphaMode);
-  LICE_Blit(&editor, images[8].bitmap.get(), kChartSpot.x, kChartSpot.y, 0, 0, kChartSpot.w, kChartSpot.h, 1.0f, kAlphaMode);
-  // The handle at 6 dB, idle (drawn at weight 0.8).
-  LICE_Blit(&editor, images[7].bitmap.get(), kSliderL + 60, kSliderT, 0, 0, 18, 20, 0.8f, kAlphaMode);
+  if (!options.idle) {
+    for (const auto& [index, spot] : {std::pair{5, kLockSpot}, std::pair{6, kResetSpot}, std::pair{8, kChartSpot}})
+      LICE_Blit(&editor, images[static_cast<size_t>(index)].bitmap.get(), spot.x, spot.y, 0, 0, spot.w, spot.h, 1.0f,
+                kAlphaMode);
+    // The handle at 6 dB, not hovered (drawn at weight 0.8).
+    LICE_Blit(&editor, images[7].bitmap.get(), kSliderL + 60, kSliderT, 0, 0, 18, 20, 0.8f, kAlphaMode);
+  }
 
   version.Draw(&editor, "v1.16", Rect(50, 12, 95, 30), LICE_ARGB(100, 255, 255, 255), 0);
   status.Draw(&editor, "Out Limit: loudness kept under -14.0 LUFS", Rect(175, 58, 425, 78), text220, 1);
@@ -133,12 +135,13 @@ std::unique_ptr<LICE_MemBitmap> MakePreview(const std::vector<NamedImage>& image
   status.Draw(&editor, "Lufs Max: -9.87lu, Lufs I: -14.02lu", Rect(400, 212, 588, 228), text220, 1);
   DrawGraph(&editor, label);
 
+  int cropX = options.cropX, cropY = options.cropY, cropW = options.cropW, cropH = options.cropH;
   if (cropW <= 0 || cropH <= 0) {
     cropX = cropY = 0;
     cropW = 600;
     cropH = 490;
   }
-  zoom = zoom < 1 ? 1 : zoom;
+  const int zoom = options.zoom < 1 ? 1 : options.zoom;
   auto out = std::make_unique<LICE_MemBitmap>(cropW * zoom, cropH * zoom);
   for (int y = 0; y < cropH * zoom; ++y)
     for (int x = 0; x < cropW * zoom; ++x) {
