@@ -39,11 +39,11 @@ std::string OneLine(std::string message) {
   return message;
 }
 
-// One file to render: where its result and chart go, or why it is refused
-// before anything is rendered.
+// One file to render: where its result and chart go, or why it is skipped
+// or refused before anything is rendered.
 struct FileJob {
   std::string input, output, chart;
-  std::string refusal;
+  std::string skip, refusal;
 };
 
 class Host {
@@ -61,6 +61,7 @@ private:
   bool SetUpPlugin(host::HostedPlugin& plug, std::string* error);
   bool WriteDemo(const std::string& path, std::string* error);
   FileJob JobFor(const std::string& input) const;
+  std::vector<FileJob> PlanJobs() const;
   bool RenderFile(host::HostedPlugin& plug, const FileJob& job, std::FILE* progress, ReportData* report,
                   std::string* error);
   ReportData Header(host::HostedPlugin& plug) const;
@@ -232,27 +233,28 @@ int Host::RunOne() {
   return ExitStatus(report);
 }
 
-// Several files, each through its own instance, on as many threads as the
-// machine has cores. Instances are opened and closed one at a time, as a
-// DAW does on its main thread; they process in parallel.
-int Host::RunMany() {
-  const auto started = std::chrono::steady_clock::now();
-  const ReportData header = Header(*mPlug);
-  mPlug.reset();
-
-  // A result or chart that would overwrite an input or another file's result
-  // refuses that file, whatever the order the threads take them in.
+// An input that is another input's result (left from an earlier run, as
+// "*.wav" picks it up) is skipped. A file whose result or chart would be
+// another file's too is refused. Both are decided before anything renders,
+// whatever the order the threads take the files in.
+std::vector<FileJob> Host::PlanJobs() const {
   std::vector<FileJob> jobs;
-  for (const std::string& input : mOptions.inputs) {
-    FileJob job = JobFor(input);
-    for (const std::string& other : mOptions.inputs) {
-      for (const std::string* made : {&job.output, &job.chart}) {
-        if (job.refusal.empty() && !made->empty() && SameFile(*made, other)) {
-          job.refusal = "its result '" + *made + "' would overwrite the input '" + other + "'";
+  for (const std::string& input : mOptions.inputs) jobs.push_back(JobFor(input));
+  for (FileJob& job : jobs) {
+    for (const FileJob& other : jobs) {
+      if (&other == &job || !job.skip.empty()) continue;
+      for (const std::string* made : {&other.output, &other.chart}) {
+        if (job.skip.empty() && !made->empty() && SameFile(*made, job.input)) {
+          job.skip = "it is the result of '" + other.input + "'";
         }
       }
     }
-    for (const FileJob& before : jobs) {
+  }
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    FileJob& job = jobs[i];
+    for (size_t j = 0; j < i && job.skip.empty(); ++j) {
+      const FileJob& before = jobs[j];
+      if (!before.skip.empty() || !before.refusal.empty()) continue;
       for (const std::string* made : {&job.output, &job.chart}) {
         for (const std::string* theirs : {&before.output, &before.chart}) {
           if (job.refusal.empty() && !made->empty() && !theirs->empty() && SameFile(*made, *theirs)) {
@@ -261,9 +263,19 @@ int Host::RunMany() {
         }
       }
     }
-    jobs.push_back(std::move(job));
   }
+  return jobs;
+}
 
+// Several files, each through its own instance, on as many threads as the
+// machine has cores. Instances are opened and closed one at a time, as a
+// DAW does on its main thread; they process in parallel.
+int Host::RunMany() {
+  const auto started = std::chrono::steady_clock::now();
+  const ReportData header = Header(*mPlug);
+  mPlug.reset();
+
+  const std::vector<FileJob> jobs = PlanJobs();
   std::vector<FileOutcome> outcomes(jobs.size());
   std::mutex instances, printing;
   std::atomic<size_t> next{0};
@@ -274,7 +286,9 @@ int Host::RunMany() {
       FileOutcome& o = outcomes[i];
       o.input = jobs[i].input;
       try {
-        if (!jobs[i].refusal.empty()) {
+        if (!jobs[i].skip.empty()) {
+          o.skipped = jobs[i].skip;
+        } else if (!jobs[i].refusal.empty()) {
           o.error = jobs[i].refusal;
         } else {
           std::unique_ptr<host::HostedPlugin> plug;
@@ -296,7 +310,9 @@ int Host::RunMany() {
       o.error = OneLine(o.error);
       std::lock_guard<std::mutex> lock(printing);
       ++finished;
-      if (!o.ok) {
+      if (!o.skipped.empty()) {
+        if (terminal) std::fprintf(mErr, "[%zu/%zu] skipped %s\n", finished, jobs.size(), o.input.c_str());
+      } else if (!o.ok) {
         std::fprintf(mErr, "%s: %s: %s\n", kProgramName, o.input.c_str(), o.error.c_str());
       } else if (terminal) {
         std::fprintf(mErr, "[%zu/%zu] %s\n", finished, jobs.size(), o.report.output.c_str());

@@ -267,9 +267,10 @@ quarvelline-demo/demo-quarvelline.wav.
 Several INPUTs render in one call, each through its own plug-in instance,
 as many at a time as the machine has cores; the report is one table (one
 row a file) or, with --json, one JSON array. A file that fails is reported
-on stderr and in the table and does not stop the others. A file whose
-result or chart would overwrite one of the inputs or another file's result
-is refused.
+on stderr and in the table and does not stop the others. An input that is
+the result of another input (left from an earlier run, as *.wav picks it
+up) is skipped; a file whose result or chart would be another file's too is
+refused.
 
 Plug-in:
   -m, --module PATH        the module to load: a VST 3 bundle (.vst3) or a

@@ -420,12 +420,13 @@ void PrintBatchJson(std::FILE* out, const std::vector<FileOutcome>& files) {
       WriteReport(j, f.report);
       continue;
     }
+    const bool skipped = !f.skipped.empty();
     j.BeginObject();
     j.Key("input").BeginObject();
     j.Key("path").String(f.input);
     j.EndObject();
-    j.Key("error").String(f.error);
-    j.Key("exit_status").Int(kExitError);
+    j.Key(skipped ? "skipped" : "error").String(skipped ? f.skipped : f.error);
+    j.Key("exit_status").Int(skipped ? kExitOk : kExitError);
     j.EndObject();
   }
   j.EndArray();
@@ -435,6 +436,7 @@ void PrintBatchJson(std::FILE* out, const std::vector<FileOutcome>& files) {
 int BatchExitStatus(const std::vector<FileOutcome>& files) {
   int status = kExitOk;
   for (const FileOutcome& f : files) {
+    if (!f.skipped.empty()) continue;
     if (!f.ok) return kExitError;
     // The statuses rank as their numbers: a missed target over clipping.
     status = std::max(status, ExitStatus(f.report));
@@ -458,9 +460,14 @@ void PrintBatchReport(std::FILE* out, const ReportData& header, const std::vecto
     std::snprintf(buf, sizeof buf, "%.2f", *v);
     return std::string(buf);
   };
-  int rendered = 0, failed = 0, missed = 0, clippedFiles = 0;
+  int rendered = 0, skipped = 0, failed = 0, missed = 0, clippedFiles = 0;
   double audioSeconds = 0.0;
   for (const FileOutcome& f : files) {
+    if (!f.skipped.empty()) {
+      ++skipped;
+      std::fprintf(out, "%-*s  skipped: %s\n", w, f.input.c_str(), f.skipped.c_str());
+      continue;
+    }
     if (!f.ok) {
       ++failed;
       std::fprintf(out, "%-*s  failed: %s\n", w, f.input.c_str(), f.error.c_str());
@@ -483,14 +490,14 @@ void PrintBatchReport(std::FILE* out, const ReportData& header, const std::vecto
                  number(x.input.truePeakDb).c_str(), number(x.output.truePeakDb).c_str(), number(Plr(x.output)).c_str(),
                  number(x.reduction.db).c_str(), clipped.c_str(), target.c_str());
   }
-  std::fprintf(out, "\nfiles:     %zu: %d rendered, %d failed; %d with clipped samples%s\n", files.size(), rendered,
-               failed, clippedFiles, header.allowClipping && clippedFiles > 0 ? " (allowed)" : "");
+  std::fprintf(out, "\nfiles:     %zu: %d rendered, %d skipped, %d failed; %d with clipped samples%s\n", files.size(),
+               rendered, skipped, failed, clippedFiles, header.allowClipping && clippedFiles > 0 ? " (allowed)" : "");
   std::fprintf(out, "real-time factor: %.0fx (%.1f s of audio in %.3f s)\n",
                wallSeconds > 0.0 ? audioSeconds / wallSeconds : 0.0, audioSeconds, wallSeconds);
   if (header.target) {
     char why[96] = "";
     if (missed > 0 || failed > 0) {
-      std::snprintf(why, sizeof why, "%d of %zu files miss it%s", missed + failed, files.size(),
+      std::snprintf(why, sizeof why, "%d of %d files miss it%s", missed + failed, rendered + failed,
                     failed > 0 ? (", " + std::to_string(failed) + " of them not rendered").c_str() : "");
     }
     PrintTargetLine(out, *header.target, missed == 0 && failed == 0, why);

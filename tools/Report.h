@@ -66,23 +66,25 @@ double RealTimeFactor(const ReportData& r);
 void PrintReport(std::FILE* out, const ReportData& r);
 void PrintReportJson(std::FILE* out, const ReportData& r);
 
-// Several files rendered in one call, in the order given: a report or the
-// reason the file failed.
+// Several files rendered in one call, in the order given: a report, the
+// reason the file failed, or why it was skipped (no failure).
 struct FileOutcome {
   std::string input;
   bool ok = false;
   std::string error;
+  std::string skipped;
   ReportData report;
 };
 // The settings all files share (from header: module, preset, parameters,
 // processing, transport, state) and one table row per file, or one JSON
 // array of the files' reports ({"input": {"path": ...}, "error": ...} for a
-// failed file). wallSeconds is the whole run's.
+// failed file, "skipped" instead of "error" for a skipped one). wallSeconds
+// is the whole run's.
 void PrintBatchReport(std::FILE* out, const ReportData& header, const std::vector<FileOutcome>& files,
                       double wallSeconds);
 void PrintBatchJson(std::FILE* out, const std::vector<FileOutcome>& files);
 // kExitError when any file failed, else the highest-ranking status of the
-// rendered files.
+// rendered files (skipped files count for nothing).
 int BatchExitStatus(const std::vector<FileOutcome>& files);
 // The programs, the parameters or both (null for a list not asked for); as
 // JSON one object with a "presets" and a "parameters" array.

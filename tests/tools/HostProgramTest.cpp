@@ -551,7 +551,7 @@ TEST(HostProgramTest, SeveralInputsRenderThroughTheirOwnInstancesIntoOneTable) {
   const size_t rowA = r.out.find("\na.wav ", head), rowBroken = r.out.find("\nbroken.wav  failed: ", head);
   const size_t rowB = r.out.find("\nb.flac ", head), rowC = r.out.find("\nc.wav ", head);
   EXPECT_TRUE(rowA < rowBroken && rowBroken < rowB && rowB < rowC && rowC != std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("files:     4: 3 rendered, 1 failed"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("files:     4: 3 rendered, 0 skipped, 1 failed"), std::string::npos) << r.out;
   EXPECT_NE(LastLine(r.out).find("FAIL (1 of 4 files miss it, 1 of them not rendered)"), std::string::npos) << r.out;
 
   const CliResult single = RunCli({"a.wav", "--preset", "Master - Dynamic", "--out", "single.wav"}, dir.path);
@@ -562,14 +562,14 @@ TEST(HostProgramTest, SeveralInputsRenderThroughTheirOwnInstancesIntoOneTable) {
   }
 }
 
-TEST(HostProgramTest, SeveralInputsGiveOneJsonArrayAndRefuseCollidingResults) {
+TEST(HostProgramTest, SeveralInputsGiveOneJsonArraySkipOldResultsAndRefuseCollidingOnes) {
   TempDir dir;
   WriteWav(dir / "x.wav", SineChannels(1, 1.0, 44100, 0.2), 44100);
   WriteWav(dir / "x.aiff", SineChannels(1, 1.0, 44100, 0.2), 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
   WriteWav(dir / "y.wav", SineChannels(2, 1.0, 44100, 0.2), 44100);
-  // x.aiff's result would be x.wav's; y.wav's would overwrite the input
-  // y-quarvelline.wav, which is rendered too.
-  fs::copy_file(dir / "y.wav", dir / "y-quarvelline.wav");
+  // Left from an earlier run: y.wav's result, which "*.wav" picks up too.
+  WriteWav(dir / "y-quarvelline.wav", SineChannels(2, 0.5, 44100, 0.1), 44100);
+  // x.aiff's result would be x.wav's.
   const CliResult r = RunCli({"x.wav", "x.aiff", "y.wav", "y-quarvelline.wav", "--json", "--no-chart"}, dir.path);
   EXPECT_EQ(r.code, 1);
   JsonReader json(r.out);
@@ -578,14 +578,20 @@ TEST(HostProgramTest, SeveralInputsGiveOneJsonArrayAndRefuseCollidingResults) {
   EXPECT_EQ(json.values[".0.exit_status"], "0");
   EXPECT_EQ(json.values[".1.input.path"], "x.aiff");
   EXPECT_EQ(json.values[".1.error"], "its result 'x-quarvelline.wav' is also a result of 'x.wav'");
-  EXPECT_EQ(json.values[".2.error"], "its result 'y-quarvelline.wav' would overwrite the input 'y-quarvelline.wav'");
-  EXPECT_EQ(json.values[".3.output.path"], "y-quarvelline-quarvelline.wav");
+  EXPECT_EQ(json.values[".2.output.path"], "y-quarvelline.wav");
+  EXPECT_EQ(json.values[".3.skipped"], "it is the result of 'y.wav'");
+  EXPECT_EQ(json.values[".3.exit_status"], "0");
   EXPECT_EQ(json.values.count(".4.input.path"), 0u);
-  EXPECT_NE(r.err.find("quarvelline-host: x.aiff: its result"), std::string::npos) << r.err;
-  // All well: status 0, nothing on stderr without a terminal.
-  const CliResult good = RunCli({"x.wav", "y.wav", "--no-chart"}, dir.path);
-  EXPECT_EQ(good.code, 0) << good.err;
-  EXPECT_TRUE(good.err.empty()) << good.err;
+  EXPECT_EQ(r.err, "quarvelline-host: x.aiff: its result 'x-quarvelline.wav' is also a result of 'x.wav'\n");
+  EXPECT_EQ(ReadWav(dir / "y-quarvelline.wav").info.frames, 44100);  // rendered afresh from y.wav
+  EXPECT_FALSE(fs::exists(dir / "y-quarvelline-quarvelline.wav"));
+  // Skipping is no failure: status 0, nothing on stderr without a terminal.
+  const CliResult again = RunCli({"x.wav", "y.wav", "y-quarvelline.wav", "--no-chart"}, dir.path);
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_TRUE(again.err.empty()) << again.err;
+  EXPECT_NE(again.out.find("\ny-quarvelline.wav  skipped: it is the result of 'y.wav'\n"), std::string::npos)
+      << again.out;
+  EXPECT_NE(again.out.find("files:     3: 2 rendered, 1 skipped, 0 failed"), std::string::npos) << again.out;
 }
 
 // ------------------------------------------------------------ refusals
