@@ -288,16 +288,6 @@ size_t LICE_PlatformFontCachedGlyphs(LICE_PlatformFont* font) {
   return font->CachedGlyphs();
 }
 
-LICE_CachedFont::~LICE_CachedFont() {
-  if (font_ && (flags_ & LICE_FONT_FLAG_OWNS_FONT)) LICE_DestroyPlatformFont(font_);
-}
-
-void LICE_CachedFont::SetFromPlatformFont(LICE_PlatformFont* font, int flags) {
-  if (font_ && font_ != font && (flags_ & LICE_FONT_FLAG_OWNS_FONT)) LICE_DestroyPlatformFont(font_);
-  font_ = font;
-  flags_ = flags;
-}
-
 int LICE_CachedFont::DrawText(LICE_IBitmap* bm, const char* text, int length, const Rect& r, int flags) {
   if (!font_ || !text) return 0;
   const size_t n = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
