@@ -7,7 +7,7 @@
 # QUARV_WINE_TIMEOUT: seconds the program may run (default 900).
 set -euo pipefail
 
-prefix=$1
+prefix=$(realpath -m "$1")
 shift
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || command -v wine)
