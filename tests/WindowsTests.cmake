@@ -2,25 +2,18 @@
 # CROSSCOMPILING_EMULATOR); checks of the built files run here.
 
 # The built modules through the host's loader, as on Linux.
-quarv_test(vst2_module_tests
-  SOURCES formats/Vst2ModuleTest.cpp
-  LIBS quarv_host)
-target_compile_definitions(vst2_module_tests PRIVATE QUARV_VST2_MODULE="$<TARGET_FILE:Quarvelline2>")
-add_dependencies(vst2_module_tests Quarvelline2)
+quarv_module_test(vst2_module_tests formats/Vst2ModuleTest.cpp)
+quarv_module_test(vst3_module_tests formats/Vst3ModuleTest.cpp)
+quarv_module_test(vst3_parity_tests formats/Vst3ParityTest.cpp quarv_signals)
 
-quarv_test(vst3_module_tests
-  SOURCES formats/Vst3ModuleTest.cpp
-  LIBS quarv_host)
-target_compile_definitions(vst3_module_tests PRIVATE QUARV_VST3_BUNDLE="${CMAKE_BINARY_DIR}/modules/Quarvelline3.vst3")
-add_dependencies(vst3_module_tests Quarvelline3)
-
-quarv_test(vst3_parity_tests
-  SOURCES formats/Vst3ParityTest.cpp
-  LIBS quarv_host quarv_signals)
-target_compile_definitions(vst3_parity_tests PRIVATE
-  QUARV_VST3_BUNDLE="${CMAKE_BINARY_DIR}/modules/Quarvelline3.vst3"
-  QUARV_VST2_MODULE="$<TARGET_FILE:Quarvelline2>")
-add_dependencies(vst3_parity_tests Quarvelline3 Quarvelline2)
+# The editor's images as PNG resources: of this program (the lookup the
+# editor uses) and of both modules.
+quarv_test(resources_tests
+  SOURCES resources/EmbeddedImagesTest.cpp resources/win/ModuleResourcesTest.cpp ${QUARV_IMAGES_RC}
+  LIBS quarv_resources quarv_core)
+target_compile_definitions(resources_tests PRIVATE
+  QUARV_VST2_MODULE="$<TARGET_FILE:Quarvelline2>" QUARV_VST3_MODULE="$<TARGET_FILE:Quarvelline3>")
+add_dependencies(resources_tests Quarvelline2 Quarvelline3)
 
 # The Windows modules give the Linux modules' samples, display texts and
 # saved state. Needs the Linux build (QUARV_LINUX_BUILD_DIR, as ./test.sh
