@@ -293,17 +293,7 @@ int LICE_CachedFont::DrawText(LICE_IBitmap* bm, const char* text, int length, co
   const size_t n = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
   const std::u32string chars = DecodeText(reinterpret_cast<const unsigned char*>(text), n);
 
-  // Lines break at CR LF, LF or CR; nothing is wrapped.
-  std::vector<std::u32string_view> lines;
-  const std::u32string_view all(chars);
-  size_t start = 0;
-  for (size_t i = 0; i <= all.size(); ++i) {
-    if (i == all.size() || all[i] == U'\n' || all[i] == U'\r') {
-      lines.push_back(all.substr(start, i - start));
-      if (i + 1 < all.size() && all[i] == U'\r' && all[i + 1] == U'\n') ++i;
-      start = i + 1;
-    }
-  }
+  const std::vector<std::u32string_view> lines = LICE_SplitLines(std::u32string_view(chars));
 
   LICE_PlatformFont& f = *font_;
   const int height = f.lineHeight * static_cast<int>(lines.size());

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <atomic>
+#include <string_view>
+#include <vector>
 #include <cstddef>
 
 #include "graphics/GraphicsTypes.h"
@@ -33,6 +35,22 @@ const char* LICE_PlatformFontName(const LICE_PlatformFont* font);
 // Glyphs the font keeps rendered; bounded (at most 2048 glyphs and 4 MiB of
 // coverage), however many different characters it draws. Any thread.
 size_t LICE_PlatformFontCachedGlyphs(LICE_PlatformFont* font);
+
+// The lines of a text, views into it: they end at CR LF, LF or CR; nothing
+// is wrapped. An empty text is one empty line.
+template <class Char>
+std::vector<std::basic_string_view<Char>> LICE_SplitLines(std::basic_string_view<Char> all) {
+  std::vector<std::basic_string_view<Char>> lines;
+  size_t start = 0;
+  for (size_t i = 0; i <= all.size(); ++i) {
+    if (i == all.size() || all[i] == Char('\n') || all[i] == Char('\r')) {
+      lines.push_back(all.substr(start, i - start));
+      if (i + 1 < all.size() && all[i] == Char('\r') && all[i + 1] == Char('\n')) ++i;
+      start = i + 1;
+    }
+  }
+  return lines;
+}
 
 enum : int {
   LICE_FONT_FLAG_OWNS_FONT = 1,      // release the platform font with the cached font

@@ -78,21 +78,6 @@ std::wstring Decode(const char* text, size_t n) {
   return out;
 }
 
-// Lines end at CR LF, LF or CR; nothing is wrapped.
-std::vector<std::wstring_view> SplitLines(const std::wstring& text) {
-  std::vector<std::wstring_view> lines;
-  const std::wstring_view all(text);
-  size_t start = 0;
-  for (size_t i = 0; i <= all.size(); ++i) {
-    if (i == all.size() || all[i] == L'\n' || all[i] == L'\r') {
-      lines.push_back(all.substr(start, i - start));
-      if (i + 1 < all.size() && all[i] == L'\r' && all[i + 1] == L'\n') ++i;
-      start = i + 1;
-    }
-  }
-  return lines;
-}
-
 UINT AlignFormat(int flags) {
   UINT format = DT_SINGLELINE | DT_NOPREFIX | DT_TOP | DT_NOCLIP;
   if (flags & LICE_TEXT_RIGHT) format |= DT_RIGHT;
@@ -263,7 +248,7 @@ int LICE_CachedFont::DrawText(LICE_IBitmap* bm, const char* text, int length, co
   if (!font_ || !text) return 0;
   const size_t n = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
   const std::wstring wide = Decode(text, n);
-  const std::vector<std::wstring_view> lines = SplitLines(wide);
+  const std::vector<std::wstring_view> lines = LICE_SplitLines(std::wstring_view(wide));
 
   LICE_PlatformFont& f = *font_;
   std::lock_guard<std::mutex> lock(f.mutex);
