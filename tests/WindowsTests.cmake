@@ -49,3 +49,9 @@ add_test(NAME windows_bundle_files
 quarv_test(windows_graphics_tests
   SOURCES graphics/win/GdiRasterTest.cpp
   LIBS quarv_core)
+
+# The window layer in an X server (the prefix's own Xvfb): the plug-in's
+# editor in a host window, input, the entry box and list, the window class.
+quarv_test(windows_window_tests
+  SOURCES graphics/win/WindowTest.cpp ${QUARV_IMAGES_RC}
+  LIBS quarv_vst2)

@@ -13,3 +13,11 @@
 
 #undef DrawText
 #undef LoadBitmap
+
+// The module (the plug-in DLL, or a test program) this code is linked into.
+inline HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}

@@ -16,13 +16,6 @@ namespace {
 
 constexpr size_t kMaxImages = 32;
 
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-
 // The resource's bytes stay mapped while the module is loaded.
 struct Images {
   EmbeddedImage image[kMaxImages] = {};

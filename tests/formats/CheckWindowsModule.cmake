@@ -7,8 +7,9 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "objdump could not read ${MODULE}")
 endif()
 
-# DLLs every Windows since 7 has in its system folder.
-set(system_dlls ADVAPI32.dll COMDLG32.dll GDI32.dll KERNEL32.dll msvcrt.dll ole32.dll SHELL32.dll USER32.dll)
+# DLLs every Windows since 7 has in its system folder (names compared
+# without case, as Windows does).
+set(system_dlls advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll)
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
 if(NOT imports)
   message(FATAL_ERROR "${MODULE} imports nothing: not a module objdump understands")
@@ -17,7 +18,8 @@ set(dlls "")
 foreach(entry IN LISTS imports)
   string(REPLACE "DLL Name: " "" dll "${entry}")
   list(APPEND dlls "${dll}")
-  list(FIND system_dlls "${dll}" found)
+  string(TOLOWER "${dll}" lower)
+  list(FIND system_dlls "${lower}" found)
   if(found EQUAL -1)
     message(FATAL_ERROR "${MODULE} imports ${dll}, which is no Windows system DLL")
   endif()
