@@ -19,6 +19,8 @@ echo "== Windows build (mingw-w64), its tests under Wine"
 cmake -S . -B build-win --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUARV_LINUX_BUILD_DIR="$PWD/build" >/dev/null
 cmake --build build-win -j"$JOBS"
+# The tests' wineserver and X server stop with this script, however it ends.
+trap './scripts/wine-run.sh --stop build-win/wine-prefix' EXIT
 ctest --test-dir build-win --output-on-failure -j"$JOBS"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"

@@ -5,6 +5,7 @@
 // No lock of its own: the plug-in base holds its lock around every change.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -52,6 +52,10 @@ quarv_test(windows_graphics_tests
 
 # The window layer in an X server (the prefix's own Xvfb): the plug-in's
 # editor in a host window, input, the entry box and list, the window class.
+# The VST 3 bundle's view opens the same window.
 quarv_test(windows_window_tests
-  SOURCES graphics/win/WindowTest.cpp ${QUARV_IMAGES_RC}
-  LIBS quarv_vst2)
+  SOURCES graphics/win/WindowTest.cpp graphics/win/Vst3WindowTest.cpp ${QUARV_IMAGES_RC}
+  LIBS quarv_vst2 quarv_host)
+target_compile_definitions(windows_window_tests PRIVATE
+  QUARV_VST3_BUNDLE="${CMAKE_BINARY_DIR}/modules/Quarvelline3.vst3")
+add_dependencies(windows_window_tests Quarvelline3)

@@ -1108,3 +1108,4 @@ TEST(Vst3View, OnlyTheEditorViewExists) {
   EXPECT_TRUE(p->Reinitialize());
   EXPECT_EQ(second->release(), 0u);
 }
+
