@@ -309,14 +309,9 @@ void IGraphicsWin::CloseWindow() {
   if (mParamChangeCountdown != 0 && plug) plug->FlushPendingEdit();
   HWND hwnd = Hwnd(mMainWindow);
   mMainWindow = nullptr;
-  mEntryWindow = nullptr;
+  // The entry window goes with its parent.
+  ForgetEntry();
   DestroyWindow(hwnd);
-  if (mEntryFont) DeleteObject(static_cast<HGDIOBJ>(mEntryFont));
-  mEntryFont = nullptr;
-  mEntryControl = nullptr;
-  mEntryParam = nullptr;
-  mEntryPreviousProc = nullptr;
-  mEntryState = 0;
   if (--gOpenWindows == 0) UnregisterClassA(kClassName, static_cast<HINSTANCE>(mModule));
 }
 
@@ -375,10 +370,14 @@ void IGraphicsWin::CloseEntry() {
   }
   HWND entry = Hwnd(mEntryWindow);
   SetWindowLongPtrA(entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mEntryPreviousProc));
-  mEntryWindow = nullptr;
+  ForgetEntry();
   DestroyWindow(entry);
+}
+
+void IGraphicsWin::ForgetEntry() {
   if (mEntryFont) DeleteObject(static_cast<HGDIOBJ>(mEntryFont));
   mEntryFont = nullptr;
+  mEntryWindow = nullptr;
   mEntryControl = nullptr;
   mEntryParam = nullptr;
   mEntryPreviousProc = nullptr;

@@ -66,6 +66,8 @@ private:
   // Replaces the new entry window's procedure and remembers the control.
   void AdoptEntry(void* entry, IControl* control, IParameter* param, void* font);
   void CloseEntry();
+  // Releases the entry's font and forgets the entry, its control and state.
+  void ForgetEntry();
 
   void* mModule = nullptr;          // HINSTANCE
   void* mMainWindow = nullptr;      // HWND

@@ -88,6 +88,24 @@ struct Plugin {
   double Value(int idx) { return plug->GetParam(idx)->Value(); }
 };
 
+// The plug-in's editor open in a host window.
+struct OpenEditor {
+  HWND host = HostWindow();
+  Plugin p;
+  OpenEditor() {
+    EXPECT_EQ(p.Dispatch(effEditOpen, 0, host), 1);
+    Pump(100);
+  }
+  ~OpenEditor() {
+    p.Dispatch(effEditClose);
+    DestroyWindow(host);
+  }
+  void RightClick(int x, int y) {
+    SendMessageA(p.Editor(), WM_RBUTTONDOWN, MK_RBUTTON, At(x, y));
+    SendMessageA(p.Editor(), WM_RBUTTONUP, 0, At(x, y));
+  }
+};
+
 bool ClassRegistered() {
   WNDCLASSA wc;
   return GetClassInfoA(ThisModule(), "IPlugWndClass", &wc) != 0;
@@ -140,15 +158,10 @@ TEST(WindowLayer, EditorOpensAsAChildOfTheHostWindowAndPaintsTheDrawBitmap) {
 }
 
 TEST(WindowLayer, TicksAboutTwentyFourTimesASecond) {
-  HWND host = HostWindow();
-  Plugin p;
-  ASSERT_EQ(p.Dispatch(effEditOpen, 0, host), 1);
-  Pump(100);
-  const int ticks = Pump(1000, p.Editor());
+  OpenEditor e;
+  const int ticks = Pump(1000, e.p.Editor());
   EXPECT_GE(ticks, 18);
   EXPECT_LE(ticks, 26);
-  p.Dispatch(effEditClose);
-  DestroyWindow(host);
 }
 
 TEST(WindowLayer, SeveralEditorsShareOneRegistrationOfTheClass) {
@@ -181,14 +194,10 @@ TEST(WindowLayer, SeveralEditorsShareOneRegistrationOfTheClass) {
 }
 
 TEST(WindowLayer, TypedValueAppliesAtTheNextTickWithAGesture) {
-  HWND host = HostWindow();
-  Plugin p;
-  ASSERT_EQ(p.Dispatch(effEditOpen, 0, host), 1);
-  HWND editor = p.Editor();
-  Pump(100);
+  OpenEditor e;
+  Plugin& p = e.p;
   // A right click on the Input Gain knob opens the text box over it.
-  SendMessageA(editor, WM_RBUTTONDOWN, MK_RBUTTON, At(100, 143));
-  SendMessageA(editor, WM_RBUTTONUP, 0, At(100, 143));
+  e.RightClick(100, 143);
   HWND entry = p.Entry();
   ASSERT_TRUE(entry);
   char cls[16] = {};
@@ -210,18 +219,13 @@ TEST(WindowLayer, TypedValueAppliesAtTheNextTickWithAGesture) {
   EXPECT_FALSE(IsWindow(entry));
   EXPECT_EQ(gLog.beginEdits, begins + 1);
   EXPECT_EQ(gLog.endEdits, ends + 1);
-  p.Dispatch(effEditClose);
-  DestroyWindow(host);
 }
 
 TEST(WindowLayer, RightClickCancelsAndLeftClickCommitsTheEntry) {
-  HWND host = HostWindow();
-  Plugin p;
-  ASSERT_EQ(p.Dispatch(effEditOpen, 0, host), 1);
+  OpenEditor e;
+  Plugin& p = e.p;
   HWND editor = p.Editor();
-  Pump(100);
-  SendMessageA(editor, WM_RBUTTONDOWN, MK_RBUTTON, At(500, 143));
-  SendMessageA(editor, WM_RBUTTONUP, 0, At(500, 143));
+  e.RightClick(500, 143);
   ASSERT_TRUE(p.Entry());
   SetWindowTextA(p.Entry(), "-20");
   SendMessageA(editor, WM_RBUTTONDOWN, MK_RBUTTON, At(300, 300));
@@ -230,8 +234,7 @@ TEST(WindowLayer, RightClickCancelsAndLeftClickCommitsTheEntry) {
   EXPECT_FALSE(p.Entry());
   EXPECT_DOUBLE_EQ(p.Value(kOutLimit), -14.0) << "cancelled";
 
-  SendMessageA(editor, WM_RBUTTONDOWN, MK_RBUTTON, At(500, 143));
-  SendMessageA(editor, WM_RBUTTONUP, 0, At(500, 143));
+  e.RightClick(500, 143);
   ASSERT_TRUE(p.Entry());
   SetWindowTextA(p.Entry(), "-20");
   SendMessageA(editor, WM_LBUTTONDOWN, MK_LBUTTON, At(300, 300));
@@ -240,15 +243,11 @@ TEST(WindowLayer, RightClickCancelsAndLeftClickCommitsTheEntry) {
   Pump(150);
   EXPECT_FALSE(p.Entry());
   EXPECT_DOUBLE_EQ(p.Value(kOutLimit), -20.0) << "committed by the click elsewhere";
-  p.Dispatch(effEditClose);
-  DestroyWindow(host);
 }
 
 TEST(WindowLayer, ListEntryAppliesThePickAtTheNextTick) {
-  HWND host = HostWindow();
-  Plugin p;
-  ASSERT_EQ(p.Dispatch(effEditOpen, 0, host), 1);
-  Pump(100);
+  OpenEditor e;
+  Plugin& p = e.p;
   IGraphicsWin* g = p.Gui();
   IControl* knob = nullptr;
   for (int i = 0; i < g->NControls(); ++i) {
@@ -274,8 +273,6 @@ TEST(WindowLayer, ListEntryAppliesThePickAtTheNextTick) {
   Pump(150);
   EXPECT_FALSE(p.Entry());
   EXPECT_DOUBLE_EQ(p.Value(kWindow), 4.0);
-  p.Dispatch(effEditClose);
-  DestroyWindow(host);
 }
 
 // Records what the engine hands a control.
