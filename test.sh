@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: once in an optimised build, again
-# under AddressSanitizer + UndefinedBehaviorSanitizer, the threading tests and
-# a minute's soak under ThreadSanitizer, and the fuzzers (clang's libFuzzer)
+# Builds everything and runs every test: once in an optimised build, the
+# Windows modules and their tests (cross-built, run under Wine), again under
+# AddressSanitizer + UndefinedBehaviorSanitizer, the threading tests and a
+# minute's soak under ThreadSanitizer, and the fuzzers (clang's libFuzzer)
 # over their seed corpora and for a short while each.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -13,6 +14,14 @@ echo "== optimised build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$JOBS"
 ctest --test-dir build --output-on-failure -j"$JOBS"
+
+echo "== Windows build (mingw-w64), its tests under Wine"
+cmake -S . -B build-win --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUARV_LINUX_BUILD_DIR="$PWD/build" >/dev/null
+cmake --build build-win -j"$JOBS"
+# The tests' wineserver and X server stop with this script, however it ends.
+trap './scripts/wine-run.sh --stop build-win/wine-prefix' EXIT
+ctest --test-dir build-win --output-on-failure -j"$JOBS"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARV_SANITIZE=address,undefined \

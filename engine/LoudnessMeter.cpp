@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/Maths.h"
 #include "framework/Text.h"
 
 namespace {
@@ -28,7 +29,7 @@ LoudnessMeter::Coefs LoudnessMeter::ComputeCoefs(double fs) {
   Coefs c;
   if (!(fs > 0.0)) return c;
   {
-    const double K = std::tan(WarpedCorner(5284.078578647628, fs));
+    const double K = quarv::Tan(WarpedCorner(5284.078578647628, fs));
     const double Vh = std::pow(10.0, 0.19999219269866736);
     const double Vb = std::pow(Vh, 0.4996667741545416);
     const double kq = K * 1.414076664088621;
@@ -40,7 +41,7 @@ LoudnessMeter::Coefs LoudnessMeter::ComputeCoefs(double fs) {
     c.b2 = (Vh - Vb * kq + K * K) / a0;
   }
   {
-    const double K = std::tan(WarpedCorner(119.8061151453059, fs));
+    const double K = quarv::Tan(WarpedCorner(119.8061151453059, fs));
     const double kq = K * 1.9986927057725021;
     const double d0 = 1.0 + kq + K * K;
     c.ha1 = 2.0 * (K * K - 1.0) / d0;

@@ -7,6 +7,7 @@
 
 #include "editor/GRAPH.h"
 #include "editor/ITextControl.h"
+#include "framework/Maths.h"
 #include "framework/Text.h"
 
 using quarv::RoundHalfAway;
@@ -21,7 +22,7 @@ bool QuantisesToWhole(int idx) { return idx == kWindow || idx == kResetOnPlay; }
 
 double OnePoleCoef(int32_t tenthsMs, double sampleRate) {
   if (tenthsMs == 0 || !(sampleRate > 0.0)) return 0.0;
-  return std::exp(-1.0 / (tenthsMs * sampleRate * 0.0001));
+  return quarv::Exp(-1.0 / (tenthsMs * sampleRate * 0.0001));
 }
 
 // The rates the engine runs at; at any other (or none) blocks pass through
@@ -89,7 +90,7 @@ void CLS_QUARVELLINE::ParamChanged(int idx) {
 
   switch (idx) {
     case kInputGain:
-      mInputGainFactor = std::exp(q * 0.1 * 0.11512925464970228);
+      mInputGainFactor = quarv::Exp(q * 0.1 * 0.11512925464970228);
       break;
     case kLookAhead:
       if (q > 0) mLookAheadLength = RoundHalfAway(sr * 2.0 * q * 0.0001);

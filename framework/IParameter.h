@@ -5,6 +5,7 @@
 // No lock of its own: the plug-in base holds its lock around every change.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +30,10 @@ public:
   void AddDisplayText(int value, const char* text);
 
   int DisplayTextCount() const { return static_cast<int>(mDisplayTexts.size()); }
+  // The display text added index-th, or "" past the end.
+  const char* DisplayTextAt(int index) const {
+    return index >= 0 && index < DisplayTextCount() ? mDisplayTexts[static_cast<size_t>(index)].text : "";
+  }
   // The text of the first entry for the value, or "" when there is none.
   const char* DisplayTextFor(int value) const;
   bool ValueForDisplayText(const char* text, double* value) const;

@@ -13,14 +13,20 @@
 namespace quarv {
 namespace {
 
+std::atomic<ClockSource> gClockSource{nullptr};
+
+}  // namespace
+
+// Windows has neither uselocale nor strtod_l: framework/TextWin.cpp.
+#if !defined(_WIN32)
+namespace {
+
 // Made when the module is loaded, so that no formatting call (the audio
 // thread's status texts among them) is the first to use it and allocates.
 const locale_t gCLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
 
 // Without it (newlocale failed) the process locale serves.
 locale_t CLocale() { return gCLocale ? gCLocale : LC_GLOBAL_LOCALE; }
-
-std::atomic<ClockSource> gClockSource{nullptr};
 
 }  // namespace
 
@@ -39,6 +45,7 @@ double ParseDoubleC(const char* text) {
   const double v = gCLocale ? strtod_l(text, nullptr, gCLocale) : strtod(text, nullptr);
   return std::isnan(v) ? 0.0 : v;
 }
+#endif
 
 bool DecodeUtf8(const unsigned char* s, size_t n, char32_t* cp, int* len) {
   const unsigned char b0 = s[0];

@@ -11,6 +11,7 @@ packages=(
   libpng-dev zlib1g-dev
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   juce-modules-source-data
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine xvfb
 )
 
 missing=()

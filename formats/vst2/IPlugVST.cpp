@@ -6,7 +6,8 @@
 #include <thread>
 
 #include "framework/Text.h"
-#include "graphics/IGraphicsOffscreen.h"
+#include "graphics/IGraphics.h"
+#include "graphics/PlatformGraphics.h"
 
 namespace {
 
@@ -194,7 +195,7 @@ void IPlugVST::HostSpecificInit() {
 }
 
 IGraphics* IPlugVST::MakeGraphics(int width, int height, int frameRate) {
-  return new IGraphicsOffscreen(this, width, height, frameRate);
+  return MakePlatformGraphics(this, width, height, frameRate);
 }
 
 void IPlugVST::AttachGraphics(IGraphics* graphics) {

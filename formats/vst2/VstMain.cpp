@@ -2,8 +2,9 @@
 #include <mutex>
 
 #include "engine/Quarvelline.h"
+#include "formats/ModuleExport.h"
 
-extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback hostCallback) {
+QUARV_EXPORT AEffect* VSTPluginMain(audioMasterCallback hostCallback) {
   std::lock_guard<std::mutex> lock(IPlugBase::CreationLock());
   try {
     CLS_QUARVELLINE* plug = new CLS_QUARVELLINE(reinterpret_cast<void*>(hostCallback));
@@ -18,6 +19,6 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
 }
 
 // Older hosts look the entry point up as "main".
-extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMainAlias(audioMasterCallback hostCallback)
+QUARV_EXPORT AEffect* VSTPluginMainAlias(audioMasterCallback hostCallback)
     __asm__("main");
 AEffect* VSTPluginMainAlias(audioMasterCallback hostCallback) { return VSTPluginMain(hostCallback); }

@@ -10,7 +10,8 @@
 #include "formats/vst3/IPlugVST3View.h"
 #include "formats/vst3/Utf16.h"
 #include "framework/Text.h"
-#include "graphics/IGraphicsOffscreen.h"
+#include "graphics/IGraphics.h"
+#include "graphics/PlatformGraphics.h"
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
@@ -513,7 +514,7 @@ void IPlugVST3::InformHostOfParamValue(int idx, double normalizedValue) {
 void IPlugVST3::EndParamEdit(int idx) { endEdit(static_cast<ParamID>(idx)); }
 
 IGraphics* IPlugVST3::MakeGraphics(int width, int height, int frameRate) {
-  return new IGraphicsOffscreen(this, width, height, frameRate);
+  return MakePlatformGraphics(this, width, height, frameRate);
 }
 
 int32_t IPlugVST3::GetSamplePos() {

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/Quarvelline.h"
+#include "formats/ModuleExport.h"
 #include "pluginterfaces/base/ipluginbase.h"
 
 using namespace Steinberg;
@@ -105,8 +106,6 @@ Factory& TheFactory() {
 std::atomic<int> gModuleEntries{0};
 
 }  // namespace
-
-#define QUARV_EXPORT extern "C" __attribute__((visibility("default")))
 
 QUARV_EXPORT IPluginFactory* PLUGIN_API GetPluginFactory() {
   Factory& factory = TheFactory();

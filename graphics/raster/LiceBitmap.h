@@ -62,9 +62,38 @@ private:
   int align_ = 0;
 };
 
+#if defined(_WIN32)
+// The engine's draw bitmap: a top-down 32-bit DIB section selected into its
+// own memory device context, so GDI text draws straight into the pixels and
+// the window layer copies them to the screen with BitBlt. Cleared to 0.
+class LICE_SysBitmap : public LICE_IBitmap {
+public:
+  explicit LICE_SysBitmap(int w = 0, int h = 0);
+  ~LICE_SysBitmap() override;
+  LICE_SysBitmap(const LICE_SysBitmap&) = delete;
+  LICE_SysBitmap& operator=(const LICE_SysBitmap&) = delete;
+
+  LICE_pixel* Bits() override { return bits_; }
+  int Width() const override { return w_; }
+  int Height() const override { return h_; }
+  int RowSpan() const override { return w_; }
+  // Negative sizes count as 0; a section that cannot be made leaves 0 × 0.
+  bool Resize(int w, int h) override;
+  // The memory device context (HDC) with the section selected.
+  void* DeviceContext() override { return dc_; }
+
+private:
+  void* dc_ = nullptr;         // HDC
+  void* section_ = nullptr;    // HBITMAP
+  void* previous_ = nullptr;   // the HBITMAP the context came with
+  LICE_pixel* bits_ = nullptr;
+  int w_ = 0, h_ = 0;
+};
+#else
 // The engine's draw bitmap. Here it is plain memory, rows top-down with no
 // padding, which the window layer hands to the display server as an image.
 class LICE_SysBitmap : public LICE_MemBitmap {
 public:
   LICE_SysBitmap(int w = 0, int h = 0) : LICE_MemBitmap(w, h, 0) {}
 };
+#endif

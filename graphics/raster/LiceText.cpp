@@ -288,32 +288,12 @@ size_t LICE_PlatformFontCachedGlyphs(LICE_PlatformFont* font) {
   return font->CachedGlyphs();
 }
 
-LICE_CachedFont::~LICE_CachedFont() {
-  if (font_ && (flags_ & LICE_FONT_FLAG_OWNS_FONT)) LICE_DestroyPlatformFont(font_);
-}
-
-void LICE_CachedFont::SetFromPlatformFont(LICE_PlatformFont* font, int flags) {
-  if (font_ && font_ != font && (flags_ & LICE_FONT_FLAG_OWNS_FONT)) LICE_DestroyPlatformFont(font_);
-  font_ = font;
-  flags_ = flags;
-}
-
 int LICE_CachedFont::DrawText(LICE_IBitmap* bm, const char* text, int length, const Rect& r, int flags) {
   if (!font_ || !text) return 0;
   const size_t n = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
   const std::u32string chars = DecodeText(reinterpret_cast<const unsigned char*>(text), n);
 
-  // Lines break at CR LF, LF or CR; nothing is wrapped.
-  std::vector<std::u32string_view> lines;
-  const std::u32string_view all(chars);
-  size_t start = 0;
-  for (size_t i = 0; i <= all.size(); ++i) {
-    if (i == all.size() || all[i] == U'\n' || all[i] == U'\r') {
-      lines.push_back(all.substr(start, i - start));
-      if (i + 1 < all.size() && all[i] == U'\r' && all[i + 1] == U'\n') ++i;
-      start = i + 1;
-    }
-  }
+  const std::vector<std::u32string_view> lines = LICE_SplitLines(std::u32string_view(chars));
 
   LICE_PlatformFont& f = *font_;
   const int height = f.lineHeight * static_cast<int>(lines.size());

@@ -18,16 +18,25 @@ using quarvtest::OpenPlug;
 
 namespace {
 
-TEST(Threading, ProcessingWhileTheEditorAndHostChangeEverything) {
-  OpenPlug p(48000.0, 256);
-  const quarv::StereoBuffer music = quarv::DemoMusic(4.0, 48000.0);
-  std::atomic<bool> stop{false};
-  std::atomic<long> badSamples{0}, blocks{0};
+// Processes four seconds of music in a loop of 256-frame blocks until
+// stopped, counting blocks and samples that are not finite.
+class AudioThread {
+public:
+  explicit AudioThread(OpenPlug& p) : thread_([this, &p] { Run(p); }) {}
+  ~AudioThread() { Stop(); }
+  void Stop() {
+    stop_.store(true);
+    if (thread_.joinable()) thread_.join();
+  }
 
-  std::thread audio([&] {
+  std::atomic<long> blocks{0}, badSamples{0};
+
+private:
+  void Run(OpenPlug& p) {
+    const quarv::StereoBuffer music = quarv::DemoMusic(4.0, 48000.0);
     std::vector<double> oL(256), oR(256);
     size_t pos = 0;
-    while (!stop.load()) {
+    while (!stop_.load()) {
       if (pos + 256 > music.Frames()) pos = 0;
       double* in[2] = {const_cast<double*>(music.left.data()) + pos, const_cast<double*>(music.right.data()) + pos};
       double* out[2] = {oL.data(), oR.data()};
@@ -38,7 +47,15 @@ TEST(Threading, ProcessingWhileTheEditorAndHostChangeEverything) {
       pos += 256;
       blocks.fetch_add(1);
     }
-  });
+  }
+
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+TEST(Threading, ProcessingWhileTheEditorAndHostChangeEverything) {
+  OpenPlug p(48000.0, 256);
+  AudioThread audio(p);
 
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   uint32_t seed = 12345;
@@ -82,11 +99,10 @@ TEST(Threading, ProcessingWhileTheEditorAndHostChangeEverything) {
     ++ops;
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
-  stop.store(true);
-  audio.join();
-  EXPECT_GT(blocks.load(), 10);
+  audio.Stop();
+  EXPECT_GT(audio.blocks.load(), 10);
   EXPECT_GT(ops, 100);
-  EXPECT_EQ(badSamples.load(), 0);
+  EXPECT_EQ(audio.badSamples.load(), 0);
 }
 
 // The audio thread processes, a host thread automates every parameter, and
@@ -95,24 +111,12 @@ TEST(Threading, ProcessingWhileTheEditorAndHostChangeEverything) {
 // the graph draws comes from complete points.
 TEST(Threading, EditorTicksAndPopupsWhileTheHostAutomates) {
   OpenPlug p(48000.0, 256);
-  const quarv::StereoBuffer music = quarv::DemoMusic(4.0, 48000.0);
   auto* g = dynamic_cast<IGraphicsOffscreen*>(p->GetGUI());
   ASSERT_NE(g, nullptr);
   std::atomic<bool> stop{false};
-  std::atomic<long> blocks{0}, automations{0};
+  std::atomic<long> automations{0};
 
-  std::thread audio([&] {
-    std::vector<double> oL(256), oR(256);
-    size_t pos = 0;
-    while (!stop.load()) {
-      if (pos + 256 > music.Frames()) pos = 0;
-      double* in[2] = {const_cast<double*>(music.left.data()) + pos, const_cast<double*>(music.right.data()) + pos};
-      double* out[2] = {oL.data(), oR.data()};
-      p->Process(in, out, 2, 256);
-      pos += 256;
-      blocks.fetch_add(1);
-    }
-  });
+  AudioThread audio(p);
   std::thread host([&] {
     uint32_t seed = 777;
     while (!stop.load()) {
@@ -178,10 +182,11 @@ TEST(Threading, EditorTicksAndPopupsWhileTheHostAutomates) {
     }
   }
   stop.store(true);
-  audio.join();
+  audio.Stop();
   host.join();
   g->ClosePopup(false);
-  EXPECT_GT(blocks.load(), 10);
+  EXPECT_GT(audio.blocks.load(), 10);
+  EXPECT_EQ(audio.badSamples.load(), 0);
   EXPECT_GT(automations.load(), 100);
   EXPECT_GT(ticks, 20);
   EXPECT_GT(popups, 0);

@@ -2,6 +2,7 @@
 // way a DAW drives it.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -95,6 +96,27 @@ TEST(Vst2Module, CanDoAndVendorSpecific) {
   EXPECT_EQ(p->Dispatch(effVendorSpecific, 27, 42, text), 0);
   EXPECT_EQ(p->Dispatch(effVendorSpecific, 27, 0, nullptr), 0);
   EXPECT_EQ(p->Dispatch(effVendorSpecific, 99, 0, text), 0);
+}
+
+// A host that switches the process to a locale with decimal commas changes
+// nothing in the texts the plug-in shows and reads.
+TEST(Vst2Module, TextsKeepTheDecimalPointInAnyLocale) {
+  const char* german = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "de_DE", "German_Germany.1252", "German"}) {
+    if ((german = std::setlocale(LC_ALL, name))) break;
+  }
+  if (!german) GTEST_SKIP() << "no German locale on this machine";
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+  auto p = OpenModule();
+  EXPECT_EQ(p->ParamDisplay(5), "-14.0");
+  EXPECT_TRUE(p->SetParamFromText(0, "3.5"));
+  EXPECT_EQ(p->ParamDisplay(0), "3.5");
+  EXPECT_TRUE(p->SetParamFromText(2, "12,5"));
+  EXPECT_EQ(p->ParamDisplay(2), "12.0") << "a comma ends the number";
+  char text[64] = {};
+  EXPECT_EQ(p->Dispatch(effVendorSpecific, 7, 5, text, 0.25f), 0xBEEF);
+  EXPECT_STREQ(text, "-45.0");
+  std::setlocale(LC_ALL, "C");
 }
 
 TEST(Vst2Module, ParametersAndPins) {

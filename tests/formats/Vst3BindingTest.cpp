@@ -12,7 +12,7 @@
 #include "formats/vst3/IPlugParameter.h"
 #include "formats/vst3/IPlugVST3.h"
 #include "formats/vst3/Utf16.h"
-#include "graphics/IGraphics.h"
+#include "graphics/IGraphicsOffscreen.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 #include "tools/host/Vst3Plugin.h"
@@ -329,6 +329,61 @@ TEST(Vst3Binding, TheEditorsViewOpensAndClosesTheEditor) {
   EXPECT_EQ(plug->NumViews(), 0) << "terminate lets go of the views";
   view->release();
   other->release();
+  EXPECT_EQ(plug->release(), 0u);
+}
+
+namespace {
+// Writes every edit call the plug-in makes into a log.
+class EditLog : public IComponentHandler {
+public:
+  virtual ~EditLog() = default;
+  tresult PLUGIN_API beginEdit(ParamID id) override { return Add("begin", id); }
+  tresult PLUGIN_API performEdit(ParamID id, ParamValue) override { return Add("perform", id); }
+  tresult PLUGIN_API endEdit(ParamID id) override { return Add("end", id); }
+  tresult PLUGIN_API restartComponent(int32) override { return kResultOk; }
+  tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override {
+    if (std::memcmp(iid, IComponentHandler::iid.toTUID(), 16) == 0 || std::memcmp(iid, FUnknown::iid.toTUID(), 16) == 0) {
+      *obj = static_cast<IComponentHandler*>(this);
+      return kResultOk;
+    }
+    *obj = nullptr;
+    return kNoInterface;
+  }
+  uint32 PLUGIN_API addRef() override { return 1; }
+  uint32 PLUGIN_API release() override { return 1; }
+
+  std::vector<std::string> calls;
+
+private:
+  tresult Add(const char* what, ParamID id) {
+    calls.push_back(std::string(what) + " " + std::to_string(id));
+    return kResultOk;
+  }
+};
+}  // namespace
+
+TEST(Vst3Binding, WheelGesturesReachTheHostBetweenBeginAndEnd) {
+  auto* plug = new CLS_QUARVELLINE();
+  ASSERT_EQ(plug->initialize(nullptr), kResultOk);
+  EditLog log;
+  plug->setComponentHandler(&log);
+  auto* g = dynamic_cast<IGraphicsOffscreen*>(plug->GetGUI());
+  ASSERT_NE(g, nullptr);
+  // Two notches on Attack are one gesture; a click on Release ends it first.
+  g->OnMouseWheel(261, 138, MouseMods(), 1);
+  g->OnMouseWheel(261, 138, MouseMods(), 1);
+  g->OnMouseDown(339, 138, MouseMods(true, false));
+  g->OnMouseUp(339, 138, MouseMods(true, false));
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"begin 2", "perform 2", "perform 2", "end 2", "begin 3", "perform 3", "end 3"}));
+  // A burst left alone ends 12 ticks after its last notch.
+  log.calls.clear();
+  g->OnMouseWheel(261, 138, MouseMods(), -1);
+  for (int i = 0; i < 11; ++i) g->Tick();
+  EXPECT_EQ(log.calls.back(), "perform 2");
+  g->Tick();
+  EXPECT_EQ(log.calls, (std::vector<std::string>{"begin 2", "perform 2", "end 2"}));
+  plug->setComponentHandler(nullptr);
+  plug->terminate();
   EXPECT_EQ(plug->release(), 0u);
 }
 

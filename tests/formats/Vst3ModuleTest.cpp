@@ -2,7 +2,6 @@
 // a DAW drives it: factory and class information, controller parameters,
 // units and programs, component state, parameter changes, buses, processing
 // conformance and views.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,11 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "tools/host/ModuleLibrary.h"
 #include "tools/host/Vst3Plugin.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 using quarv::host::MemoryStream;
+using quarv::host::ModuleSymbol;
 using quarv::host::Vst3Plugin;
 
 namespace {
@@ -125,7 +126,11 @@ bool AllFinite(const Signal& y) {
 
 TEST(Vst3Factory, BundleHoldsTheModuleForThisArchitecture) {
   const std::string module = Vst3Plugin::ModulePathOf(QUARV_VST3_BUNDLE);
+#if defined(_WIN32)
+  EXPECT_EQ(module, std::string(QUARV_VST3_BUNDLE) + "/Contents/x86_64-win/Quarvelline3.vst3");
+#else
   EXPECT_EQ(module, std::string(QUARV_VST3_BUNDLE) + "/Contents/x86_64-linux/Quarvelline3.so");
+#endif
   EXPECT_EQ(Vst3Plugin::ModulePathOf(module), module);
   std::string error;
   EXPECT_FALSE(Vst3Plugin::Load(std::string(QUARV_VST3_BUNDLE) + "/nothing.so", &error));
@@ -133,30 +138,40 @@ TEST(Vst3Factory, BundleHoldsTheModuleForThisArchitecture) {
 }
 
 TEST(Vst3Factory, ExportsOnlyTheEntryPoints) {
-  void* lib = dlopen(Vst3Plugin::ModulePathOf(QUARV_VST3_BUNDLE).c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_TRUE(lib);
-  for (const char* name : {"GetPluginFactory", "ModuleEntry", "ModuleExit", "InitDll", "ExitDll"}) {
-    EXPECT_TRUE(dlsym(lib, name)) << name;
-  }
-  for (const char* name : {"VSTPluginMain", "main", "_ZN9IPlugBase11RecallPresetEi", "_ZN9Steinberg4FUIDC1Ev"}) {
-    EXPECT_FALSE(dlsym(lib, name)) << name;
-  }
+  std::string why;
+  void* lib = quarv::host::OpenModuleLibrary(Vst3Plugin::ModulePathOf(QUARV_VST3_BUNDLE), &why);
+  ASSERT_TRUE(lib) << why;
+#if defined(_WIN32)
+  const auto exported = {"GetPluginFactory", "InitDll", "ExitDll"};
+  const auto hidden = {"ModuleEntry", "ModuleExit", "VSTPluginMain", "main", "_ZN9IPlugBase11RecallPresetEi",
+                       "_ZN9Steinberg4FUIDC1Ev"};
+  auto entry = reinterpret_cast<bool (*)()>(ModuleSymbol(lib, "InitDll"));
+  auto enter = [&] { return entry(); };
+  auto exitProc = reinterpret_cast<bool (*)()>(ModuleSymbol(lib, "ExitDll"));
+#else
+  const auto exported = {"GetPluginFactory", "ModuleEntry", "ModuleExit", "InitDll", "ExitDll"};
+  const auto hidden = {"VSTPluginMain", "main", "_ZN9IPlugBase11RecallPresetEi", "_ZN9Steinberg4FUIDC1Ev"};
+  auto entry = reinterpret_cast<bool (*)(void*)>(ModuleSymbol(lib, "ModuleEntry"));
+  auto enter = [&] { return entry(lib); };
+  auto exitProc = reinterpret_cast<bool (*)()>(ModuleSymbol(lib, "ModuleExit"));
+#endif
+  for (const char* name : exported) EXPECT_TRUE(ModuleSymbol(lib, name)) << name;
+  for (const char* name : hidden) EXPECT_FALSE(ModuleSymbol(lib, name)) << name;
   // Entries and exits pair up; an exit without an entry is refused.
-  auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(lib, "ModuleEntry"));
-  auto exitProc = reinterpret_cast<bool (*)()>(dlsym(lib, "ModuleExit"));
-  EXPECT_TRUE(entry(lib));
-  EXPECT_TRUE(entry(lib));
+  ASSERT_TRUE(entry && exitProc);
+  EXPECT_TRUE(enter());
+  EXPECT_TRUE(enter());
   EXPECT_TRUE(exitProc());
   EXPECT_TRUE(exitProc());
   EXPECT_FALSE(exitProc());
   // The factory is one object handed out with a reference each time.
-  auto getFactory = reinterpret_cast<IPluginFactory* (*)()>(dlsym(lib, "GetPluginFactory"));
+  auto getFactory = reinterpret_cast<IPluginFactory* (*)()>(ModuleSymbol(lib, "GetPluginFactory"));
   IPluginFactory* a = getFactory();
   IPluginFactory* b = getFactory();
   EXPECT_EQ(a, b);
   a->release();
   b->release();
-  dlclose(lib);
+  quarv::host::CloseModuleLibrary(lib);
 }
 
 TEST(Vst3Factory, FactoryAndClassInformation) {
@@ -169,20 +184,26 @@ TEST(Vst3Factory, FactoryAndClassInformation) {
   EXPECT_EQ(p->Factory()->countClasses(), 1);
 
   const Vst3Plugin::ClassInfo c = p->GetClassInfo();
-  // The words F2AEE70D 00DE4F4E 'DsKy' 'MDYS' as this platform lays ids out:
-  // each word big-endian.
+  // The words F2AEE70D 00DE4F4E 'DsKy' 'MDYS' as Linux lays ids out: each
+  // word big-endian.
   const std::array<uint8_t, 16> linuxBytes = {0xF2, 0xAE, 0xE7, 0x0D, 0x00, 0xDE, 0x4F, 0x4E,
                                               0x44, 0x73, 0x4B, 0x79, 0x4D, 0x44, 0x59, 0x53};
-  EXPECT_EQ(c.cid, linuxBytes);
-  // The same id in the COM-compatible layout of Windows builds.
-  std::array<uint8_t, 16> com = c.cid;
-  std::swap(com[0], com[3]);
-  std::swap(com[1], com[2]);
-  std::swap(com[4], com[5]);
-  std::swap(com[6], com[7]);
+  // The same id in the COM-compatible layout of Windows: the first word and
+  // the two halves of the second little-endian.
   const std::array<uint8_t, 16> comBytes = {0x0D, 0xE7, 0xAE, 0xF2, 0xDE, 0x00, 0x4E, 0x4F,
                                             0x44, 0x73, 0x4B, 0x79, 0x4D, 0x44, 0x59, 0x53};
-  EXPECT_EQ(com, comBytes);
+  std::array<uint8_t, 16> swapped = c.cid;
+  std::swap(swapped[0], swapped[3]);
+  std::swap(swapped[1], swapped[2]);
+  std::swap(swapped[4], swapped[5]);
+  std::swap(swapped[6], swapped[7]);
+#if defined(_WIN32)
+  EXPECT_EQ(c.cid, comBytes);
+  EXPECT_EQ(swapped, linuxBytes);
+#else
+  EXPECT_EQ(c.cid, linuxBytes);
+  EXPECT_EQ(swapped, comBytes);
+#endif
   EXPECT_EQ(FUID(0xF2AEE70D, 0x00DE4F4E, 0x44734B79, 0x4D445953), FUID::fromTUID(reinterpret_cast<const char*>(c.cid.data())));
   EXPECT_EQ(c.cardinality, 0x7FFFFFFF);
   EXPECT_EQ(c.category, "Audio Module Class");
@@ -1054,8 +1075,13 @@ TEST(Vst3View, OnlyTheEditorViewExists) {
   EXPECT_EQ(p->Component()->addRef() - 1, refs + 1) << "the view holds the plug-in";
   p->Component()->release();
 
+#if defined(_WIN32)
+  EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultTrue);
+  EXPECT_EQ(view->isPlatformTypeSupported("X11EmbedWindowID"), kResultFalse);
+#else
   EXPECT_EQ(view->isPlatformTypeSupported("X11EmbedWindowID"), kResultTrue);
   EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultFalse);
+#endif
   EXPECT_EQ(view->isPlatformTypeSupported("NSView"), kResultFalse);
   EXPECT_EQ(view->isPlatformTypeSupported(nullptr), kResultFalse);
   ViewRect rect;
@@ -1082,3 +1108,4 @@ TEST(Vst3View, OnlyTheEditorViewExists) {
   EXPECT_TRUE(p->Reinitialize());
   EXPECT_EQ(second->release(), 0u);
 }
+

@@ -1,8 +1,8 @@
 #include "tools/host/Vst2Plugin.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
+
+#include "tools/host/ModuleLibrary.h"
 
 namespace quarv::host {
 namespace {
@@ -20,15 +20,13 @@ std::unique_ptr<Vst2Plugin> Vst2Plugin::Load(const std::string& path, std::strin
     if (error) *error = why;
     return std::unique_ptr<Vst2Plugin>();
   };
-  void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!lib) {
-    const char* why = dlerror();
-    return fail("cannot load module " + path + ": " + (why ? why : "unknown error"));
-  }
-  auto entry = reinterpret_cast<EntryPoint>(dlsym(lib, "VSTPluginMain"));
-  if (!entry) entry = reinterpret_cast<EntryPoint>(dlsym(lib, "main"));
+  std::string why;
+  void* lib = OpenModuleLibrary(path, &why);
+  if (!lib) return fail("cannot load module " + path + ": " + why);
+  auto entry = reinterpret_cast<EntryPoint>(ModuleSymbol(lib, "VSTPluginMain"));
+  if (!entry) entry = reinterpret_cast<EntryPoint>(ModuleSymbol(lib, "main"));
   if (!entry) {
-    dlclose(lib);
+    CloseModuleLibrary(lib);
     return fail("module " + path + " has no VST 2.4 entry point (VSTPluginMain or main)");
   }
   std::unique_ptr<Vst2Plugin> plug(new Vst2Plugin());
@@ -50,7 +48,7 @@ Vst2Plugin::~Vst2Plugin() {
     Dispatch(effClose);
     mEffect = nullptr;
   }
-  if (mLibrary) dlclose(mLibrary);
+  CloseModuleLibrary(mLibrary);
 }
 
 intptr_t Vst2Plugin::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {

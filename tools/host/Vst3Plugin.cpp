@@ -1,12 +1,13 @@
 #include "tools/host/Vst3Plugin.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+
+#include "tools/host/ModuleLibrary.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -15,23 +16,9 @@ namespace quarv::host {
 namespace {
 
 using GetFactoryProc = IPluginFactory* (*)();
-using ModuleEntryProc = bool (*)(void*);
-using ModuleExitProc = bool (*)();
 
 // Ids come from anywhere; compare them bytewise.
 bool SameId(const TUID a, const FUID& b) { return std::memcmp(a, b.toTUID(), sizeof(TUID)) == 0; }
-
-const char* ArchFolder() {
-#if defined(__x86_64__)
-  return "x86_64-linux";
-#elif defined(__aarch64__)
-  return "aarch64-linux";
-#elif defined(__i386__)
-  return "i386-linux";
-#else
-  return "unknown-linux";
-#endif
-}
 
 std::string FromUtf16(const char16* text, size_t max = 128) {
   std::string out;
@@ -248,7 +235,7 @@ std::string Vst3Plugin::ModulePathOf(const std::string& path) {
   if (name.size() > ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0) {
     name.resize(name.size() - ext.size());
   }
-  return bundle + "/Contents/" + ArchFolder() + "/" + name + ".so";
+  return bundle + "/Contents/" + Vst3ArchFolder() + "/" + name + Vst3ModuleExtension();
 }
 
 std::unique_ptr<Vst3Plugin> Vst3Plugin::Load(const std::string& path, std::string* error, const std::string& hostName) {
@@ -259,15 +246,15 @@ std::unique_ptr<Vst3Plugin> Vst3Plugin::Load(const std::string& path, std::strin
     return std::unique_ptr<Vst3Plugin>();
   };
   const std::string module = ModulePathOf(path);
-  plug->mLibrary = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!plug->mLibrary) {
-    const char* why = dlerror();
-    return fail("cannot load module " + module + ": " + (why ? why : "unknown error"));
+  std::string why;
+  plug->mLibrary = OpenModuleLibrary(module, &why);
+  if (!plug->mLibrary) return fail("cannot load module " + module + ": " + why);
+  auto getFactory = reinterpret_cast<GetFactoryProc>(ModuleSymbol(plug->mLibrary, "GetPluginFactory"));
+  const ModuleEntryResult entered = getFactory ? EnterVst3Module(plug->mLibrary) : ModuleEntryResult::kMissing;
+  if (entered == ModuleEntryResult::kMissing) {
+    return fail("module " + module + " has no VST 3 entry points (" + kVst3EntryName + ", GetPluginFactory)");
   }
-  auto entry = reinterpret_cast<ModuleEntryProc>(dlsym(plug->mLibrary, "ModuleEntry"));
-  auto getFactory = reinterpret_cast<GetFactoryProc>(dlsym(plug->mLibrary, "GetPluginFactory"));
-  if (!entry || !getFactory) return fail("module " + module + " has no VST 3 entry points (ModuleEntry, GetPluginFactory)");
-  if (!entry(plug->mLibrary)) return fail("module " + module + " refused ModuleEntry");
+  if (entered == ModuleEntryResult::kRefused) return fail("module " + module + " refused " + kVst3EntryName);
   plug->mEntered = true;
   plug->mFactory = getFactory();
   if (!plug->mFactory) return fail("module " + module + " gave no factory");
@@ -332,10 +319,8 @@ Vst3Plugin::~Vst3Plugin() {
   if (mProcessor) mProcessor->release();
   if (mComponent) mComponent->release();
   if (mFactory) mFactory->release();
-  if (mEntered) {
-    if (auto exitProc = reinterpret_cast<ModuleExitProc>(dlsym(mLibrary, "ModuleExit"))) exitProc();
-  }
-  if (mLibrary) dlclose(mLibrary);
+  if (mEntered) ExitVst3Module(mLibrary);
+  CloseModuleLibrary(mLibrary);
 }
 
 bool Vst3Plugin::Reinitialize() {
