@@ -221,7 +221,7 @@ public:
   static void PassThrough(T* const* inputs, int nIn, T* const* outputs, int nOut, int nFrames,
                           bool accumulate = false);
   // Frames of the current processing call already processed in earlier
-  // slices (0 outside a call).
+  // slices (0 outside a call). Audio thread, under the lock.
   int SliceOffset() const { return mSliceOffset; }
 
   std::recursive_mutex& Mutex() { return mMutex; }

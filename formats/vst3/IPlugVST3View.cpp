@@ -31,10 +31,15 @@ tresult PLUGIN_API IPlugVST3View::attached(void* parent, FIDString type) {
   IPlugBase::Lock lock(mPlug->Mutex());
   IGraphics* gui = mPlug->GetGUI();
   if (!gui) return kResultFalse;
-  // The window layer's OpenWindow makes the editor a child of parent; the
-  // off-screen editor opens none and the view stays empty.
-  if (type && std::strcmp(type, PlatformType()) == 0) gui->OpenWindow(parent);
-  mPlug->EditorOpened();
+  try {
+    // The window layer's OpenWindow makes the editor a child of parent; the
+    // off-screen editor opens none and the view stays empty.
+    if (type && std::strcmp(type, PlatformType()) == 0) gui->OpenWindow(parent);
+    mPlug->EditorOpened();
+  } catch (...) {
+    // A window that cannot be had is no window; the host keeps running.
+    return kResultFalse;
+  }
   CPluginView::attached(parent, type);
   return kResultOk;
 }
@@ -43,8 +48,12 @@ tresult PLUGIN_API IPlugVST3View::removed() {
   {
     IPlugBase::Lock lock(mPlug->Mutex());
     if (IGraphics* gui = mPlug->GetGUI()) {
-      mPlug->EditorClosed();
-      gui->CloseWindow();
+      try {
+        mPlug->EditorClosed();
+        gui->CloseWindow();
+      } catch (...) {
+        // Closing frees; nothing of it may reach the host.
+      }
     }
   }
   return CPluginView::removed();

@@ -35,33 +35,27 @@ namespace {
 std::atomic<long> gAllocations{0};
 // Set on the thread under test for the calls that are counted.
 thread_local bool tCounting = false;
+// Set on the thread under test while every allocation is to fail.
+thread_local bool tFailing = false;
 
-void Count() {
+// Counts the allocation; false when it is to fail.
+bool Count() {
   if (tCounting) gAllocations.fetch_add(1, std::memory_order_relaxed);
+  return !tFailing;
 }
 
-void* Allocate(size_t size) {
-  Count();
-  return __libc_malloc(size ? size : 1);
-}
+void* Allocate(size_t size) { return Count() ? __libc_malloc(size ? size : 1) : nullptr; }
 
 void* AllocateAligned(size_t size, size_t alignment) {
-  Count();
-  return __libc_memalign(alignment, size ? size : 1);
+  return Count() ? __libc_memalign(alignment, size ? size : 1) : nullptr;
 }
 
 }  // namespace
 
 extern "C" {
 void* malloc(size_t size) { return Allocate(size); }
-void* calloc(size_t n, size_t size) {
-  Count();
-  return __libc_calloc(n, size);
-}
-void* realloc(void* p, size_t size) {
-  Count();
-  return __libc_realloc(p, size);
-}
+void* calloc(size_t n, size_t size) { return Count() ? __libc_calloc(n, size) : nullptr; }
+void* realloc(void* p, size_t size) { return Count() ? __libc_realloc(p, size) : nullptr; }
 void free(void* p) { __libc_free(p); }
 void* memalign(size_t alignment, size_t size) { return AllocateAligned(size, alignment); }
 void* aligned_alloc(size_t alignment, size_t size) { return AllocateAligned(size, alignment); }
@@ -112,6 +106,12 @@ struct Counted {
     tCounting = true;
   }
   ~Counted() { tCounting = false; }
+};
+
+// Makes every allocation of what runs inside fail.
+struct OutOfMemory {
+  OutOfMemory() { tFailing = true; }
+  ~OutOfMemory() { tFailing = false; }
 };
 
 // What the host does before block b: a value for one parameter (every one in
@@ -228,6 +228,55 @@ TEST(NoAllocation, Vst3ModuleProcessWithParameterQueues) {
       }
       ASSERT_EQ(gAllocations.load(), 0) << "block " << b;
     }
+  }
+}
+
+// A set-up call that cannot have its memory leaves the plug-in passing the
+// audio through, and the host running.
+TEST(OutOfMemory, SetUpWithoutMemoryPassesAudioThrough) {
+  std::string error;
+  auto v2 = Vst2Plugin::Load(QUARV_VST2_MODULE, &error);
+  ASSERT_TRUE(v2) << error;
+  v2->Open(48000.0, kBlock);
+  auto v3 = Vst3Plugin::Load(QUARV_VST3_BUNDLE, &error);
+  ASSERT_TRUE(v3) << error;
+  ASSERT_TRUE(v3->Configure(48000.0, kBlock, false, 2, &error)) << error;
+  // +6 dB of input gain: processed audio differs from the input.
+  v2->SetParameter(0, 24.0f / 36.0f);
+  v3->QueueChange(0, 24.0 / 36.0);
+  ASSERT_EQ(v3->Flush(), kResultOk);
+  quarvtest::HostBlock io(kBlock);
+  auto processBoth = [&](int b) {
+    FillInput(io.fl, io.fr, b, false);
+    std::vector<float> outs[2];
+    v2->ProcessReplacing(io.fin, io.fout, kBlock);
+    outs[0] = io.fol;
+    EXPECT_EQ(v3->Process(io.fin, io.fout, kBlock), kResultOk);
+    outs[1] = io.fol;
+    return std::pair{outs[0] == io.fl, outs[1] == io.fl};
+  };
+  for (int step = 0; step < 2; ++step) {
+    SCOPED_TRACE(step == 0 ? "a new rate" : "a new block size");
+    v2->Dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    v2->Dispatch(effSetBlockSize, 0, kBlock);
+    v3->Component()->setActive(false);
+    ProcessSetup normal{kRealtime, kSample32, kBlock, 48000.0};
+    ASSERT_EQ(v3->Processor()->setupProcessing(normal), kResultOk);
+    v3->Component()->setActive(true);
+    EXPECT_EQ(processBoth(1), std::pair(false, false)) << "processed";
+    {
+      OutOfMemory none;
+      if (step == 0) {
+        v2->Dispatch(effSetSampleRate, 0, 0, nullptr, 1.1e6f);
+      } else {
+        v2->Dispatch(effSetBlockSize, 0, 100000);
+      }
+      ProcessSetup setup{kRealtime, kSample32, step == 0 ? kBlock : 100000, step == 0 ? 1.1e6 : 48000.0};
+      v3->Component()->setActive(false);
+      EXPECT_EQ(v3->Processor()->setupProcessing(setup), kResultOk);
+      EXPECT_EQ(v3->Component()->setActive(true), kResultOk);
+    }
+    for (int b = 2; b < 5; ++b) EXPECT_EQ(processBoth(b), std::pair(true, true)) << "passed through";
   }
 }
 
