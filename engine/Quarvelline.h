@@ -76,6 +76,7 @@ public:
 
   // Writes a status message and arms its 9-second time-out. Under the lock.
   void SetStatusText(const char* text);
+  void ShowStatusMessage(const char* text) override { SetStatusText(text); }
 
   // ---- Engine values (read by the editor under the plug-in lock) ----
   double mInputGainFactor = 0.0;

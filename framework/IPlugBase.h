@@ -92,6 +92,10 @@ public:
   virtual void StateVersionLoaded(int) {}
   virtual bool AcceptParamOnLoad(int, int) { return true; }
   virtual void EditorResized() {}
+  // A message for the user from the window layer (a web page that would not
+  // open); the plug-in shows it where it shows its status. User-interface
+  // thread.
+  virtual void ShowStatusMessage(const char*) {}
   virtual int GetAPI() const { return mAPI; }
 
   // Host-facing operations each binding provides. BeginParamEdit ends a

@@ -73,6 +73,19 @@ public:
   // owns it.
   virtual LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) = 0;
 
+  // ---- Window layers that the host's loop drives (X11) ----
+  // The descriptor whose readability means window events are waiting; -1
+  // when the layer needs no watching (it has its own timer, or no window).
+  virtual int EventDescriptor() { return -1; }
+  // Handles the window events that have arrived; never waits for more.
+  virtual void HandleEvents() {}
+  // A tick from a host timer running every TimerPeriodMs.
+  virtual void TimerTick() {}
+  // A host's idle call: the events, and the tick once a period has passed.
+  virtual void Idle() {}
+  // 1000 / frame rate, truncated: 41 ms at 24 frames per second.
+  virtual int TimerPeriodMs() const { return 1000 / frameRate; }
+
   // ---- Construction and ownership (user-interface thread) ----
   // Creates the draw bitmap, width × height. Allocates.
   void PrepareDrawBitmap();

@@ -1,6 +1,6 @@
 // The editor's graphics object on this platform, for the bindings'
-// MakeGraphics: the window layer where the build has one (Windows), the
-// off-screen engine elsewhere. Not yet attached; the caller owns it.
+// MakeGraphics: the window layer (X11 on Linux, Win32 on Windows). Not yet
+// attached; the caller owns it.
 // User-interface thread; allocates.
 #pragma once
 

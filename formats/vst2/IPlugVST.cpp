@@ -352,6 +352,11 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
         return 1;
       }
       return 0;
+    case effEditIdle:
+      // The host's idle calls drive the editor where it has no timer of its
+      // own (X11): its events, and its tick when due.
+      if (hasEditor) GetGUI()->Idle();
+      return 0;
     case effEditClose:
       if (hasEditor) {
         EditorClosed();

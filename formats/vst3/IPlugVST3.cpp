@@ -428,7 +428,8 @@ tresult PLUGIN_API IPlugVST3::setParamNormalized(ParamID id, ParamValue value) {
 }
 
 IPlugView* PLUGIN_API IPlugVST3::createView(FIDString name) {
-  if (!name || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
+  // A view only where an editor can be shown: never an empty window.
+  if (!name || std::strcmp(name, ViewType::kEditor) != 0 || !GetGUI()) return nullptr;
   Lock lock(Mutex());
   IPlugVST3View* view = nullptr;
   try {

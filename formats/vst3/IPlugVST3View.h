@@ -2,11 +2,11 @@
 // exists and drives the plug-in's editor (IGraphics) when the host attaches
 // and removes it.
 //
-// The window layer plugs in here: attached opens the editor's window in the
-// host's parent (an X11 window id on Linux, an HWND on Windows); on Linux the
-// window layer drives the editor's tick and its X events from the run loop
-// that the host's frame offers (RunLoop below). Until a window layer exists
-// the off-screen editor opens no window.
+// attached opens the editor's window in the host's parent (an X11 window id
+// on Linux, an HWND on Windows). On Linux the editor ticks from the run loop
+// that the host's frame offers: a timer at the editor's period and a watch on
+// its X connection, registered in attached and unregistered in removed. A
+// host without a run loop gets an editor that shows but does not tick.
 //
 // Threads: the host's user-interface thread.
 #pragma once
@@ -17,6 +17,7 @@
 #include "pluginterfaces/gui/iplugview.h"
 #endif
 
+class IGraphics;
 class IPlugVST3;
 
 class IPlugVST3View : public Steinberg::CPluginView {
@@ -42,5 +43,18 @@ public:
 #endif
 
 private:
+  // Unregisters from the run loop and closes the window this view opened.
+  void CloseEditor(IGraphics* gui);
+#if defined(__linux__)
+  class LoopClient;
+  // Registers the editor's timer and event watch with the host's run loop;
+  // UnregisterFromRunLoop undoes it. User-interface thread.
+  void RegisterWithRunLoop(IGraphics* gui);
+  void UnregisterFromRunLoop();
+  Steinberg::Linux::IRunLoop* mRunLoop = nullptr;
+  LoopClient* mLoopClient = nullptr;
+#endif
   IPlugVST3* mPlug;
+  // This view opened the editor's window (one window per plug-in).
+  bool mOpened = false;
 };

@@ -1,7 +1,6 @@
 #include "graphics/PlatformGraphics.h"
-
-#include "graphics/IGraphicsOffscreen.h"
+#include "graphics/x11/IGraphicsX11.h"
 
 IGraphics* MakePlatformGraphics(IPlugBase* plug, int width, int height, int frameRate) {
-  return new IGraphicsOffscreen(plug, width, height, frameRate);
+  return new IGraphicsX11(plug, width, height, frameRate);
 }
