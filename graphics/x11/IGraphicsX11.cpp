@@ -421,7 +421,11 @@ void IGraphicsX11::Idle() {
 int IGraphicsX11::TimerPeriodMs() const { return std::max(1, 1000 / FrameRate()); }
 
 void IGraphicsX11::Tick() {
-  if (!mX) return;
+  // Without a window only a wheel gesture's countdown runs.
+  if (!mX) {
+    if (mParamChangeCountdown != 0 && --mParamChangeCountdown == 0 && plug) plug->FlushPendingEdit();
+    return;
+  }
   if (mEntry && mEntry->state != 0) {
     if (mEntry->state == 3) {
       const std::string text = mEntry->Value();
