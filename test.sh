@@ -33,7 +33,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== ThreadSanitizer (threading tests and the soak)"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARV_SANITIZE=thread \
   -DQUARV_BENCH=OFF >/dev/null
-cmake --build build-tsan -j"$JOBS" --target threading_tests host_tests soak_tests
+cmake --build build-tsan -j"$JOBS" --target threading_tests host_tests soak_tests editor_thread_tests
 QUARV_SOAK_SECONDS="${SOAK_SECONDS:-60}" TSAN_OPTIONS=halt_on_error=1 \
   ctest --test-dir build-tsan --output-on-failure -L thread
 
