@@ -555,9 +555,11 @@ void IGraphicsX11::HandleEvent(void* e) {
       if (b.button == Button1) mods.L = true;
       else mods.R = true;
       if (mEntry && b.button == Button3) {
-        // A right click closes the entry without applying it.
+        // A right click closes the entry without applying it; a text
+        // control's box that was not being edited hears an empty text.
+        const bool editing = mEntry->state == 1;
         mEntry->state = 2;
-        if (!mEntry->param) ApplyPromptText(mEntry->control, nullptr, "");
+        if (!editing && !mEntry->param) ApplyPromptText(mEntry->control, nullptr, "");
         return;
       }
       XSetInputFocus(x.display, x.window, RevertToParent, CurrentTime);

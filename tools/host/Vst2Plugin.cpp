@@ -65,6 +65,7 @@ void Vst2Plugin::Open(double sampleRate, int blockSize) {
 }
 
 void Vst2Plugin::Advance(int frames) {
+  std::lock_guard<std::recursive_mutex> lock(mHostMutex);
   if (transport.playing || transport.recording) transport.samplePos += frames;
 }
 
@@ -141,6 +142,8 @@ intptr_t VST_CALL Vst2Plugin::HostCallback(AEffect* effect, int32_t opcode, int3
 }
 
 intptr_t Vst2Plugin::Answer(int32_t opcode, int32_t index, intptr_t, void* ptr, float opt) {
+  thread_local VstTimeInfo timeInfo;
+  std::lock_guard<std::recursive_mutex> lock(mHostMutex);
   switch (opcode) {
     case audioMasterAutomate:
       log.automations.push_back({index, opt});
@@ -148,17 +151,17 @@ intptr_t Vst2Plugin::Answer(int32_t opcode, int32_t index, intptr_t, void* ptr, 
     case audioMasterGetTime: {
       ++log.timeQueries;
       if (!transport.timeInfoAvailable) return 0;
-      std::memset(&mTimeInfo, 0, sizeof mTimeInfo);
-      mTimeInfo.samplePos = transport.samplePos;
-      mTimeInfo.sampleRate = transport.sampleRate;
-      mTimeInfo.tempo = transport.tempo;
-      mTimeInfo.ppqPos = transport.samplePos / transport.sampleRate * transport.tempo / 60.0;
-      mTimeInfo.timeSigNumerator = transport.timeSigNumerator;
-      mTimeInfo.timeSigDenominator = transport.timeSigDenominator;
-      mTimeInfo.flags = kVstTempoValid | kVstTimeSigValid | kVstPpqPosValid;
-      if (transport.playing) mTimeInfo.flags |= kVstTransportPlaying;
-      if (transport.recording) mTimeInfo.flags |= kVstTransportRecording;
-      return reinterpret_cast<intptr_t>(&mTimeInfo);
+      std::memset(&timeInfo, 0, sizeof timeInfo);
+      timeInfo.samplePos = transport.samplePos;
+      timeInfo.sampleRate = transport.sampleRate;
+      timeInfo.tempo = transport.tempo;
+      timeInfo.ppqPos = transport.samplePos / transport.sampleRate * transport.tempo / 60.0;
+      timeInfo.timeSigNumerator = transport.timeSigNumerator;
+      timeInfo.timeSigDenominator = transport.timeSigDenominator;
+      timeInfo.flags = kVstTempoValid | kVstTimeSigValid | kVstPpqPosValid;
+      if (transport.playing) timeInfo.flags |= kVstTransportPlaying;
+      if (transport.recording) timeInfo.flags |= kVstTransportRecording;
+      return reinterpret_cast<intptr_t>(&timeInfo);
     }
     case audioMasterGetSampleRate:
       return static_cast<intptr_t>(transport.sampleRate);

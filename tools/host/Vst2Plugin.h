@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,10 @@ private:
 
   void* mLibrary = nullptr;
   AEffect* mEffect = nullptr;
-  VstTimeInfo mTimeInfo{};
+  // The plug-in calls back from its audio thread and its editor's thread at
+  // once: the log and the transport are read and written under this lock,
+  // and each thread gets its own time info to read.
+  std::recursive_mutex mHostMutex;
   bool mOpened = false;
 };
 
