@@ -320,6 +320,9 @@ void* IGraphicsX11::OpenWindow(void* parent) {
   // A window id that names no window shows up here as an error.
   if (!x->window || TakeErrors(display) != 0) {
     if (x->gc) XFreeGC(display, x->gc);
+    if (x->window) XDestroyWindow(display, x->window);
+    // Whatever these fail with arrives while the errors are still ours.
+    XSync(display, False);
     UnwatchErrors(display);
     XCloseDisplay(display);
     return nullptr;
@@ -562,8 +565,11 @@ void IGraphicsX11::HandleEvent(void* e) {
         if (!editing && !mEntry->param) ApplyPromptText(mEntry->control, nullptr, "");
         return;
       }
-      XSetInputFocus(x.display, x.window, RevertToParent, CurrentTime);
+      // A click in the editor commits an open entry at the next tick; the
+      // entry keeps the keyboard until then (its losing the focus would
+      // take the commit back), and the editor gets it when the entry closes.
       if (mEntry) mEntry->state = 3;
+      else XSetInputFocus(x.display, x.window, RevertToParent, CurrentTime);
       if (b.button == Button1) {
         const bool isDouble = !x.lastWasDoubleClick && b.time - x.lastLeftPress <= kDoubleClickMs &&
                               std::abs(b.x - x.lastLeftX) <= kDoubleClickDistance &&
