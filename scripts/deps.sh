@@ -12,7 +12,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
   juce-modules-source-data
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 wine xvfb
-  libx11-dev libxext-dev libxtst-dev
+  libx11-dev libxext-dev libxtst-dev x11-utils
 )
 
 missing=()

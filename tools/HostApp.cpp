@@ -20,6 +20,7 @@
 #include "tools/Report.h"
 #include "tools/Signals.h"
 #include "tools/StateFile.h"
+#include "tools/host/EditorWindow.h"
 #include "tools/host/HostedPlugin.h"
 
 namespace fs = std::filesystem;
@@ -66,6 +67,7 @@ private:
                   std::string* error);
   ReportData Header(host::HostedPlugin& plug) const;
   int RunOne();
+  bool SaveEditorPicture(std::string* error);
   int RunMany();
 
   std::FILE* mOut;
@@ -215,6 +217,14 @@ int Host::RunOne() {
       }
     }
   }
+  if (!mOptions.editorPng.empty()) {
+    for (const std::string& file : {input, job.output, mOptions.saveState, job.chart}) {
+      if (!file.empty() && SameFile(mOptions.editorPng, file)) {
+        return Fail("the editor picture '" + mOptions.editorPng + "' would overwrite '" + file + "'");
+      }
+    }
+    if (!CheckWritable(mOptions.editorPng, "editor picture", &error)) return Fail(error);
+  }
   if (mOptions.inputs.empty() && !WriteDemo(input, &error)) return Fail(error);
 
   ReportData report;
@@ -225,12 +235,39 @@ int Host::RunOne() {
     if (!WriteStateFile(mOptions.saveState, state, &error)) return Fail(error);
     report.savedState = mOptions.saveState;
   }
+  if (!mOptions.editorPng.empty()) {
+    if (!SaveEditorPicture(&error)) return Fail(error);
+    report.editorPicture = mOptions.editorPng;
+  }
   if (mOptions.json) {
     PrintReportJson(mOut, report);
   } else {
     PrintReport(mOut, report);
   }
   return ExitStatus(report);
+}
+
+// The plug-in's editor as the rendered instance shows it, in a window of the
+// host on the X server: opened through the module's editor interface, given
+// half a second of ticks (the graph draws the history of the render), read
+// back from the server, closed.
+bool Host::SaveEditorPicture(std::string* error) {
+  constexpr int kRunMs = 500;
+  host::EditorWindowOptions options;
+  options.title = "Quarvelline Host: " + mPlug->Name();
+  std::unique_ptr<host::EditorWindow> window = host::EditorWindow::Open(*mPlug, error, options);
+  if (!window) {
+    *error = "cannot open the plug-in's editor: " + *error;
+    return false;
+  }
+  window->Pump(kRunMs);
+  // A view that attaches without making a window would leave the host's
+  // window empty: that is no picture of the editor.
+  if (!window->EditorChild()) {
+    *error = "the plug-in's editor made no window in the host's window";
+    return false;
+  }
+  return window->SavePng(mOptions.editorPng, error);
 }
 
 // An input that is another input's result (left from an earlier run, as
@@ -342,6 +379,11 @@ int Host::Run(int argc, const char* const* argv) {
     return kExitOk;
   }
 
+  // Without an X server the editor cannot open: say so before rendering.
+  if (!mOptions.editorPng.empty()) {
+    const std::string missing = host::MissingDisplayReason();
+    if (!missing.empty()) return Fail("--editor-png: " + missing);
+  }
   mModulePath = mOptions.module.empty() ? DefaultModulePath() : mOptions.module;
   mPlug = OpenPlugin(&error);
   if (!mPlug) return Fail(error);

@@ -176,6 +176,8 @@ bool ParseOptions(int argc, const char* const* argv, HostOptions* options, std::
       if (!flag(&options->noChart)) return false;
     } else if (name == "--chart") {
       if (!takePath(&options->chart, "a file name")) return false;
+    } else if (name == "--editor-png") {
+      if (!takePath(&options->editorPng, "a file name")) return false;
     } else if (name == "--target") {
       DeliveryTarget target;
       if (!takeValue(&text)) return false;
@@ -235,6 +237,7 @@ bool ParseOptions(int argc, const char* const* argv, HostOptions* options, std::
   if (options->inputs.size() > 1) {
     for (const auto& [option, value] : {std::pair<const char*, const std::string&>{"--out", options->output},
                                         {"--chart", options->chart},
+                                        {"--editor-png", options->editorPng},
                                         {"--save-state", options->saveState}}) {
       if (value.empty()) continue;
       *error = std::string(option) + " names one file and cannot be used with " +
@@ -319,6 +322,15 @@ Report:
       --chart FILE.png     draw the chart to FILE.png (one input only;
                            default: beside the result, .wav -> .png)
       --no-chart           draw no chart
+      --editor-png FILE.png
+                           after rendering, open the plug-in's own editor
+                           through the module's editor interface in a
+                           window of the host on the X server, let it run
+                           for half a second and save what the window shows
+                           (one input only). Needs an X server: without
+                           DISPLAY, run under xvfb-run (Debian package
+                           xvfb), e.g. xvfb-run -a quarvelline-host
+                           --editor-png editor.png
       --target LUFS[,dBTP] check each result against a delivery target, e.g.
                            "-14,-1": integrated loudness within 1.0 LU of
                            LUFS and, when given, a true peak at or below

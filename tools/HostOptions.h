@@ -42,6 +42,7 @@ struct HostOptions {
   std::vector<std::string> inputs;  // none: render the built-in demo
   std::string output;               // empty: beside the input
   std::string chart;                // empty: beside the result
+  std::string editorPng;            // empty: the editor is not opened
   std::string preset;  // empty: keep the plug-in's current program
   int block = kDefaultBlock;
   host::Precision precision = host::Precision::kSingle;

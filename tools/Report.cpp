@@ -296,6 +296,7 @@ void PrintReport(std::FILE* out, const ReportData& r) {
   }
   std::fprintf(out, "clipped samples:             %s\n", ClippingText(r).c_str());
   if (!r.chart.empty()) std::fprintf(out, "chart:                       %s\n", r.chart.c_str());
+  if (!r.editorPicture.empty()) std::fprintf(out, "editor picture:              %s\n", r.editorPicture.c_str());
   std::fprintf(out, "real-time factor:            %.0fx (%.3f s)\n", RealTimeFactor(r), r.wallSeconds);
   if (r.target) {
     const TargetCheck c = CheckTarget(*r.target, x.output);
@@ -384,6 +385,7 @@ void WriteReport(Json& j, const ReportData& r) {
   j.Key("allowed").Bool(r.allowClipping);
   j.EndObject();
   j.Key("chart").NullOrString(r.chart);
+  j.Key("editor_png").NullOrString(r.editorPicture);
   if (r.target) {
     const TargetCheck check = CheckTarget(*r.target, x.output);
     j.Key("target").BeginObject();

@@ -38,6 +38,7 @@ struct ReportData {
   RenderResult result;
   double wallSeconds = 0.0;  // opening the input to the last figure
   std::string chart;         // empty when none was drawn
+  std::string editorPicture; // empty when the editor was not opened
   bool allowClipping = false;
   std::optional<DeliveryTarget> target;
 };

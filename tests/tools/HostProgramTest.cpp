@@ -525,6 +525,35 @@ TEST(HostProgramTest, ChartGoesBesideTheResultOrWhereAskedOrNowhere) {
   EXPECT_FALSE(fs::exists(dir / "y.wav") || fs::exists(dir / "z.wav"));
 }
 
+// ------------------------------------------------------------ the editor's picture
+
+// Runs the program with DISPLAY unset, whatever the test runs under.
+CliResult RunCliWithoutDisplay(const std::vector<std::string>& args, const fs::path& cwd) {
+  const char* display = std::getenv("DISPLAY");
+  const std::string saved = display ? display : "";
+  unsetenv("DISPLAY");
+  CliResult r = RunCli(args, cwd);
+  if (display) setenv("DISPLAY", saved.c_str(), 1);
+  return r;
+}
+
+TEST(HostProgramTest, TheEditorPictureNeedsAnXServerAndSaysWhereToGetOneBeforeRendering) {
+  TempDir dir;
+  WriteWav(dir / "in.wav", SineChannels(2, 0.5, 48000, 0.3), 48000);
+  const CliResult r = RunCliWithoutDisplay({"in.wav", "--editor-png", "editor.png"}, dir.path);
+  ExpectOneLineError(r, "xvfb-run");
+  EXPECT_NE(r.err.find("DISPLAY"), std::string::npos) << r.err;
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"in.wav"});
+  WriteWav(dir / "two.wav", SineChannels(2, 0.5, 48000, 0.3), 48000);
+  ExpectOneLineError(RunCli({"in.wav", "two.wav", "--editor-png", "e.png"}, dir.path),
+                     "--editor-png names one file");
+  ExpectOneLineError(RunCli({"in.wav", "--editor-png", "in.wav"}, dir.path), "would overwrite");
+  ExpectOneLineError(RunCli({"in.wav", "--editor-png", "nowhere/e.png"}, dir.path), "nowhere");
+  ExpectOneLineError(RunCli({"in.wav", "--editor-png="}, dir.path), "needs a file name");
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.wav", "two.wav"}));
+  EXPECT_NE(RunCli({"--help"}, dir.path).out.find("--editor-png FILE.png"), std::string::npos);
+}
+
 // ------------------------------------------------------------ several inputs
 
 TEST(HostProgramTest, SeveralInputsRenderThroughTheirOwnInstancesIntoOneTable) {

@@ -134,6 +134,7 @@ public:
   }
 
   Transport& GetTransport() override { return mPlug->transport; }
+  Vst2Plugin* AsVst2() override { return mPlug.get(); }
 
 private:
   std::string Text(int32_t opcode) {

@@ -1,8 +1,8 @@
 // One plug-in instance as the command-line host sees it, whatever the format
 // of its module: identity, parameters, programs, saved state, the processing
-// set-up and the two processing precisions. The VST 2.4 implementation sits
-// behind it today; a VST 3 bundle and an editor window plug in here later
-// without the renderer, the options or the report changing.
+// set-up and the two processing precisions, for a VST 2.4 module or a VST 3
+// bundle alike. The editor window (EditorWindow) reaches the format's own
+// object through AsVst2 and AsVst3.
 //
 // Threads: one instance is driven from one thread. Process allocates nothing.
 #pragma once
@@ -16,6 +16,9 @@
 #include "tools/host/Transport.h"
 
 namespace quarv::host {
+
+class Vst2Plugin;
+class Vst3Plugin;
 
 enum class Precision { kSingle, kDouble };
 
@@ -72,6 +75,11 @@ public:
   virtual void Process(double* const* in, double* const* out, int frames) = 0;
 
   virtual Transport& GetTransport() = 0;
+
+  // The format's own object, for what only that format has (its editor):
+  // null for the other formats.
+  virtual Vst2Plugin* AsVst2() { return nullptr; }
+  virtual Vst3Plugin* AsVst3() { return nullptr; }
 };
 
 // Loads the module at path and opens one instance. Returns null with a

@@ -42,7 +42,20 @@ public:
     std::sscanf(mPlug->GetClassInfo().version.c_str(), "%d.%d.%d", &v[0], &v[1], &v[2]);
     return v[0] * 10000 + v[1] * 100 + v[2];
   }
-  bool HasEditor() override { return false; }
+  // As a host asks: a view of the editor that embeds in this platform's
+  // windows.
+  bool HasEditor() override {
+#if defined(_WIN32)
+    const char* platform = Steinberg::kPlatformTypeHWND;
+#else
+    const char* platform = Steinberg::kPlatformTypeX11EmbedWindowID;
+#endif
+    Steinberg::IPlugView* view = mPlug->Controller()->createView("editor");
+    if (!view) return false;
+    const bool embeds = view->isPlatformTypeSupported(platform) == kResultTrue;
+    view->release();
+    return embeds;
+  }
   bool CanProcessDouble() override {
     return mPlug->Processor()->canProcessSampleSize(Steinberg::Vst::kSample64) == kResultTrue;
   }
@@ -133,6 +146,7 @@ public:
   void Process(double* const* in, double* const* out, int frames) override { mPlug->Process(in, out, frames); }
 
   Transport& GetTransport() override { return mPlug->transport; }
+  Vst3Plugin* AsVst3() override { return mPlug.get(); }
 
 private:
   struct Param {
