@@ -223,9 +223,12 @@ int Host::RunOne() {
         return Fail("the editor picture '" + mOptions.editorPng + "' would overwrite '" + file + "'");
       }
     }
-    if (!CheckWritable(mOptions.editorPng, "editor picture", &error)) return Fail(error);
   }
   if (mOptions.inputs.empty() && !WriteDemo(input, &error)) return Fail(error);
+  // After the demo's folder exists: the picture may go there.
+  if (!mOptions.editorPng.empty() && !CheckWritable(mOptions.editorPng, "editor picture", &error)) {
+    return Fail(error);
+  }
 
   ReportData report;
   if (!RenderFile(*mPlug, job, isatty(fileno(mErr)) ? mErr : nullptr, &report, &error)) return Fail(error);
