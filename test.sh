@@ -56,7 +56,8 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARV_SANITIZE=address,undefined \
   -DQUARV_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$JOBS"
-DISPLAY="$EDITOR_DISPLAY" ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+DISPLAY="$EDITOR_DISPLAY" ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" \
+  UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$JOBS"
 
 echo "== ThreadSanitizer (threading tests and the soak)"

@@ -134,6 +134,19 @@ void FolderOf(const char* file, std::string& out) {
   if (last && last[1] != '\0') out.assign(file, static_cast<size_t>(last - file + 1));
 }
 
+// Once an editor has shown, the module stays loaded until the process ends:
+// the font configuration and the X error handling it set up are
+// process-wide, and a host that unloads the module would leave them
+// pointing into code and data that are gone.
+void KeepModuleLoaded() {
+  static bool kept = false;
+  if (kept) return;
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&KeepModuleLoaded), &info) && info.dli_fname) {
+    kept = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+  }
+}
+
 Rect Clip(const Rect& r, int w, int h) {
   return Rect(std::max(r.L, 0), std::max(r.T, 0), std::min(r.R, w), std::min(r.B, h));
 }
@@ -290,6 +303,7 @@ void* IGraphicsX11::OpenWindow(void* parent) {
   const Window parentWindow = static_cast<Window>(reinterpret_cast<uintptr_t>(parent));
   if (mX) CloseWindow();
   if (!parentWindow) return nullptr;
+  KeepModuleLoaded();
   Display* display = XOpenDisplay(nullptr);
   if (!display) return nullptr;
   WatchErrors(display);
