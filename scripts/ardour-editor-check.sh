@@ -11,7 +11,7 @@
 #   scripts/ardour-editor-check.sh --vst2 PATH     # a given Quarvelline2.so
 #   scripts/ardour-editor-check.sh --vst3 PATH     # a given Quarvelline3.vst3 bundle
 #   scripts/ardour-editor-check.sh --no-vst3       # only the VST 2.4 module (--no-vst2: only the bundle)
-#   scripts/ardour-editor-check.sh --out DIR       # where the screenshots go (default: the build folder)
+#   scripts/ardour-editor-check.sh --out DIR       # where the screenshots go (default: build-ardour)
 #   scripts/ardour-editor-check.sh --wait SECONDS  # how long to wait for the editor (default 120)
 #   scripts/ardour-editor-check.sh --keep          # keep the work folder (sessions, logs, X trees)
 #
@@ -47,7 +47,7 @@ KEEP=0
 WAIT=120
 SETTLE=5
 
-usage() { sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,36p' "$0" | sed 's/^# \{0,1\}//'; }
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -304,7 +304,15 @@ run_format() {  # label type module
   else
     note "$label" FAIL "the editor window is viewable ($(xwininfo -id "$id" 2>&1 | grep 'Map State'))"
   fi
+  # Where the editor is now: Ardour may still have moved its window after the editor appeared
+  # (the VST 2.4 editor shows up at +0+0 first).
   xwininfo -root -tree >"$RUN/tree.txt" 2>/dev/null
+  found=$(python3 "$FACE" find-window "$RUN/tree.txt" --size "$EDITOR_SIZE")
+  if [ -z "$found" ]; then
+    note "$label" FAIL "the editor window stays open"; stop_ardour; return
+  fi
+  read -r id x y <<<"$found"
+  echo "   editor window $id at +$x+$y"
   if ! screenshot "$RUN/screen"; then
     note "$label" FAIL "a screenshot of $DISPLAY"; stop_ardour; return
   fi

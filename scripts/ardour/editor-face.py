@@ -126,8 +126,9 @@ def face(args):
           f"{mean[0]:.0f},{mean[1]:.0f},{mean[2]:.0f}")
     ok = check(colours >= 1000, f"the editor window is drawn, not empty ({colours} distinct colours)")
 
-    # The face above the history graph (title, logo, knobs, window list) shows the same in any
-    # state with the default parameters; the graph below it depends on what was played.
+    # The face above the history graph (background, title, logo, labels, knobs) looks much the
+    # same whatever the parameters (only the knobs' pointers, values and the status line change);
+    # the graph below it depends on what was played, so it is left out.
     if (rw, rh) != (w, h):
         check(False, f"the window has the face's size {rw}x{rh} (got {w}x{h})")
         return 1
