@@ -30,6 +30,7 @@ public:
   virtual bool Attach(unsigned long window, RunLoop& loop, std::string* error) = 0;
   // Closes the editor; returns what it left registered in the loop.
   virtual int Detach(RunLoop& loop) = 0;
+  virtual long TimerFirings() const { return 0; }
 };
 
 namespace {
@@ -112,7 +113,8 @@ public:
     if (!handler) return kInvalidArgument;
     handler->addRef();
     const int period = static_cast<int>(ms > 1000000 ? 1000000 : ms);
-    const int id = mLoop.AddTimer(period, [handler] {
+    const int id = mLoop.AddTimer(period, [this, handler] {
+      ++mTimerFirings;
       handler->addRef();
       handler->onTimer();
       handler->release();
@@ -121,6 +123,8 @@ public:
     return kResultOk;
   }
   tresult PLUGIN_API unregisterTimer(Linux::ITimerHandler* handler) override { return Forget(mTimers, handler); }
+
+  long TimerFirings() const { return mTimerFirings; }
 
   // What is still registered, then forgotten.
   int UnregisterAll() {
@@ -163,6 +167,7 @@ private:
   RunLoop& mLoop;
   std::multimap<Linux::IEventHandler*, int> mEvents;
   std::multimap<Linux::ITimerHandler*, int> mTimers;
+  long mTimerFirings = 0;
   std::atomic<uint32> mRefs{1};
 };
 
@@ -205,6 +210,8 @@ public:
     }
     return true;
   }
+
+  long TimerFirings() const override { return mFrame ? mFrame->TimerFirings() : 0; }
 
   int Detach(RunLoop&) override {
     mView->removed();
@@ -354,6 +361,8 @@ void EditorWindow::CloseEditor() {
   mHostWatch = 0;
   if (mDisplay) XSync(mDisplay, False);
 }
+
+long EditorWindow::ViewTimerFirings() const { return mGlue->TimerFirings(); }
 
 void EditorWindow::DrainHostEvents() {
   XEvent ev;

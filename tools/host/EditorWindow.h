@@ -63,6 +63,9 @@ public:
   void CloseEditor();
   bool EditorOpen() const { return mOpen; }
   int LeftRegistered() const { return mLeftRegistered; }
+  // VST 3: how often the timers the view registered have fired (0 for
+  // VST 2.4, whose editor ticks inside effEditIdle).
+  long ViewTimerFirings() const;
 
   // The host's connection and window, the editor's size, and the editor's
   // own window (the first child of the host's window; 0 when there is none).
