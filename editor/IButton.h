@@ -61,6 +61,10 @@ public:
 
   // Writes "Click to reset all data" into the status line for 9 seconds.
   void MouseOver(int x, int y, const MouseMods& mods) override;
+  // A click quicker than a frame would toggle the flag there and back before
+  // the graph looks: the graph is then told it saw the press, so that the
+  // release is a change it notices and the click is never lost.
+  void MouseUp(int x, int y, const MouseMods& mods) override;
 
   CLS_QUARVELLINE* quarv = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -238,9 +239,8 @@ bool AudioWriter::Open(const std::string& path, int sampleRate, int channels, in
     *error = "cannot write " + Quoted(path) + ": it is a directory";
     return false;
   }
-  const int fd = CreateTempBeside(path, &mTempPath, error);
+  const int fd = CreateTempBeside(path, &mTempPath, &mPendingSlot, error);
   if (fd < 0) return false;
-  mPendingSlot = SetPendingTemp(mTempPath);
 
   SF_INFO info{};
   info.samplerate = sampleRate;
@@ -330,35 +330,52 @@ void AudioWriter::Discard() {
 
 // ---------------------------------------------------------------- paths
 
-int CreateTempBeside(const std::string& path, std::string* tempPath, std::string* error) {
+int CreateTempBeside(const std::string& path, std::string* tempPath, int* registration, std::string* error) {
   const fs::path target(path);
   fs::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
-  std::string name = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
-    *error = "cannot create a file in " + Quoted(dir.string()) + ": " + SystemError(errno);
-    return -1;
+  const std::string stem = (dir / ("." + target.filename().string() + ".")).string();
+  // The name is registered for removal before the file exists, so an
+  // interruption at any moment leaves nothing behind.
+  static std::atomic<uint64_t> counter{0};
+  static const uint64_t seed = (static_cast<uint64_t>(getpid()) << 32) ^
+                               static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  int err = EEXIST;
+  for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+    uint64_t x = seed + 0x9E3779B97F4A7C15ull * (counter.fetch_add(1) + 1);
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 29;
+    std::string name = stem;
+    for (int i = 0; i < 6; ++i, x /= 62) name += kLetters[x % 62];
+    const int slot = SetPendingTemp(name);
+    // The usual permissions: the process's umask applies to 0666.
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      *tempPath = name;
+      *registration = slot;
+      return fd;
+    }
+    err = errno;
+    ClearPendingTemp(slot);
   }
-  // mkstemp makes the file private; the result gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  (void)fchmod(fd, 0666 & ~mask);  // on failure the file just stays private
-  *tempPath = name;
-  return fd;
+  *error = "cannot create a file in " + Quoted(dir.string()) + ": " + SystemError(err);
+  return -1;
 }
 
 namespace {
 
 // The temporary file for writing what (a "chart", ...) to path; -1 with the
 // reason when path is a folder or no file can be created beside it.
-int TempFor(const std::string& path, const std::string& what, std::string* temp, std::string* error) {
+int TempFor(const std::string& path, const std::string& what, std::string* temp, int* registration,
+            std::string* error) {
   std::error_code ec;
   if (fs::is_directory(path, ec)) {
     *error = "cannot write " + what + " " + Quoted(path) + ": it is a directory";
     return -1;
   }
-  return CreateTempBeside(path, temp, error);
+  return CreateTempBeside(path, temp, registration, error);
 }
 
 }  // namespace
@@ -366,9 +383,9 @@ int TempFor(const std::string& path, const std::string& what, std::string* temp,
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, const std::string& what,
                     std::string* error) {
   std::string temp;
-  const int fd = TempFor(path, what, &temp, error);
+  int pending = -1;
+  const int fd = TempFor(path, what, &temp, &pending, error);
   if (fd < 0) return false;
-  const int pending = SetPendingTemp(temp);
   const auto* bytes = static_cast<const unsigned char*>(data);
   size_t done = 0;
   int err = 0;
@@ -394,10 +411,12 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, cons
 
 bool CheckWritable(const std::string& path, const std::string& what, std::string* error) {
   std::string temp;
-  const int fd = TempFor(path, what, &temp, error);
+  int pending = -1;
+  const int fd = TempFor(path, what, &temp, &pending, error);
   if (fd < 0) return false;
   ::close(fd);
   ::unlink(temp.c_str());
+  ClearPendingTemp(pending);
   return true;
 }
 

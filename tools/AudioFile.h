@@ -101,8 +101,10 @@ private:
 };
 
 // Creates a hidden temporary file beside path (".name.XXXXXX") with the
-// usual permissions. Returns its descriptor, or -1 with a one-line reason.
-int CreateTempBeside(const std::string& path, std::string* tempPath, std::string* error);
+// usual permissions, registered for removal on an interruption before it
+// exists (the registration is the caller's to clear). Returns its
+// descriptor, or -1 with a one-line reason.
+int CreateTempBeside(const std::string& path, std::string* tempPath, int* registration, std::string* error);
 
 // Writes size bytes to path through a temporary file beside it that is
 // renamed into place, so a failed write leaves the old file (or none)

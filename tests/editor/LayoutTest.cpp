@@ -182,4 +182,19 @@ TEST(EditorLayout, ResetButtonHintShowsForNineSeconds) {
   EXPECT_EQ(p->mMinGain, 1.0);
   g->OnMouseUp(65, 210, MouseMods(true, false));
   EXPECT_TRUE(p->mResetToggle);
+
+  // A click between two frames is not lost: the frame after it resets.
+  p->mMinGain = 0.5;
+  g->OnMouseDown(65, 210, MouseMods(true, false));
+  g->OnMouseUp(65, 210, MouseMods(true, false));
+  p->mGraph->Draw(g);
+  EXPECT_EQ(p->mMinGain, 1.0);
+  p->mMinGain = 0.5;
+  p->mGraph->Draw(g);
+  EXPECT_EQ(p->mMinGain, 0.5) << "one click, no reset at every frame after it";
+  // A right click is no press of the button.
+  g->OnMouseDown(65, 210, MouseMods(false, true));
+  g->OnMouseUp(65, 210, MouseMods(false, true));
+  p->mGraph->Draw(g);
+  EXPECT_EQ(p->mMinGain, 0.5);
 }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -545,11 +546,16 @@ TEST(HostProgramTest, TheEditorPictureNeedsAnXServerAndSaysWhereToGetOneBeforeRe
   EXPECT_NE(r.err.find("DISPLAY"), std::string::npos) << r.err;
   EXPECT_EQ(dir.Files(), std::vector<std::string>{"in.wav"});
   WriteWav(dir / "two.wav", SineChannels(2, 0.5, 48000, 0.3), 48000);
+  // The names are checked before any display is opened: these need a
+  // DISPLAY set, not a server behind it.
+  const bool hadDisplay = std::getenv("DISPLAY") != nullptr;
+  if (!hadDisplay) setenv("DISPLAY", ":99", 1);
   ExpectOneLineError(RunCli({"in.wav", "two.wav", "--editor-png", "e.png"}, dir.path),
                      "--editor-png names one file");
   ExpectOneLineError(RunCli({"in.wav", "--editor-png", "in.wav"}, dir.path), "would overwrite");
   ExpectOneLineError(RunCli({"in.wav", "--editor-png", "nowhere/e.png"}, dir.path), "nowhere");
   ExpectOneLineError(RunCli({"in.wav", "--editor-png="}, dir.path), "needs a file name");
+  if (!hadDisplay) unsetenv("DISPLAY");
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.wav", "two.wav"}));
   EXPECT_NE(RunCli({"--help"}, dir.path).out.find("--editor-png FILE.png"), std::string::npos);
 }
