@@ -19,7 +19,7 @@ LoudnessTrack::~LoudnessTrack() {
   if (mState) ebur128_destroy(&mState);
 }
 
-bool LoudnessTrack::Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error) {
+bool LoudnessTrack::Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error, bool onOwnThread) {
   mChannels = std::clamp(channels, 1, 2);
   mState = ebur128_init(static_cast<unsigned>(mChannels), static_cast<unsigned long>(sampleRate),
                         EBUR128_MODE_M | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
@@ -32,6 +32,11 @@ bool LoudnessTrack::Start(int channels, int sampleRate, int64_t chunkFrames, std
   mUntilStep = mStep;
   mChunkFrames = std::max<int64_t>(chunkFrames, 1);
   mInterleaved.resize(static_cast<size_t>(mChunkFrames * mChannels));
+  mStarted = true;
+  if (!onOwnThread) {
+    mInline.planar.resize(static_cast<size_t>(mChunkFrames * mChannels));
+    return true;
+  }
   for (size_t i = 0; i < kBuffers; ++i) {
     Chunk c;
     c.planar.resize(static_cast<size_t>(mChunkFrames * mChannels));
@@ -42,6 +47,17 @@ bool LoudnessTrack::Start(int channels, int sampleRate, int64_t chunkFrames, std
 }
 
 void LoudnessTrack::Add(const std::vector<std::vector<double>>& channels, int64_t offset, int64_t frames) {
+  while (frames > 0 && mStarted && !mThread.joinable()) {
+    const int64_t n = std::min(frames, mChunkFrames);
+    for (int c = 0; c < mChannels; ++c) {
+      std::memcpy(mInline.planar.data() + c * n, channels[static_cast<size_t>(c)].data() + offset,
+                  sizeof(double) * static_cast<size_t>(n));
+    }
+    mInline.frames = n;
+    Measure(mInline);
+    offset += n;
+    frames -= n;
+  }
   while (frames > 0 && mThread.joinable()) {
     const int64_t n = std::min(frames, mChunkFrames);
     Chunk chunk;
@@ -67,13 +83,16 @@ void LoudnessTrack::Add(const std::vector<std::vector<double>>& channels, int64_
 }
 
 void LoudnessTrack::Finish() {
-  if (!mThread.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mMutex);
-    mClosing = true;
+  if (!mStarted) return;
+  mStarted = false;
+  if (mThread.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mMutex);
+      mClosing = true;
+    }
+    mChanged.notify_all();
+    mThread.join();
   }
-  mChanged.notify_all();
-  mThread.join();
   double integrated = 0.0;
   if (ebur128_loudness_global(mState, &integrated) == EBUR128_SUCCESS && std::isfinite(integrated)) {
     mIntegrated = integrated;

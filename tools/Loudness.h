@@ -37,9 +37,11 @@ public:
   // Counts the samples above highest or below -1 (what a PCM file clips);
   // call before Start. Without it nothing is counted.
   void CountClipsAbove(double highest) { mClipHigh = highest; }
-  // Sets up the meter for 1 or 2 channels and starts the thread; chunkFrames
-  // is the size of the copies Add makes (longer adds are split).
-  bool Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error);
+  // Sets up the meter for 1 or 2 channels and, with onOwnThread, starts the
+  // thread that measures what Add hands over; without it Add measures at
+  // once. chunkFrames is the size of the pieces Add takes (longer adds are
+  // split).
+  bool Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error, bool onOwnThread = true);
   // Frames [offset, offset + frames) of one vector per channel.
   void Add(const std::vector<std::vector<double>>& channels, int64_t offset, int64_t frames);
   // Waits until everything added is measured and stops the thread; the
@@ -90,6 +92,8 @@ private:
   std::vector<Chunk> mFree;
   bool mClosing = false;
   std::thread mThread;
+  bool mStarted = false;
+  Chunk mInline;  // the piece measured at once, without a thread
 
   int64_t mFrames = 0;
   int64_t mUntilStep = 0;

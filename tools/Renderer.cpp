@@ -185,7 +185,9 @@ bool Render(AudioReader& reader, AudioWriter& writer, host::HostedPlugin& plug, 
   if (setup.clipHighest) outputTrack.CountClipsAbove(*setup.clipHighest);
   Session session(writer, plug, setup, nch, rate, outputTrack);
   const int64_t chunk = session.ChunkFrames();
-  if (!inputTrack.Start(nch, info.sampleRate, chunk, error) || !outputTrack.Start(nch, info.sampleRate, chunk, error)) {
+  const bool threads = setup.measureOnOwnThreads;
+  if (!inputTrack.Start(nch, info.sampleRate, chunk, error, threads) ||
+      !outputTrack.Start(nch, info.sampleRate, chunk, error, threads)) {
     return false;
   }
 

@@ -32,6 +32,11 @@ struct RenderSetup {
   // The largest sample the result's PCM format holds (HighestSample); none
   // for a float result, whose samples are not counted as clipped.
   std::optional<double> clipHighest;
+  // Input and result are measured on threads of their own beside the render
+  // (a single file then keeps more than one core busy); off, on the render's
+  // thread, which is what several files rendered at once on all the cores
+  // want: no extra threads competing for them, no copies handed over.
+  bool measureOnOwnThreads = true;
 };
 
 struct StreamFigures {

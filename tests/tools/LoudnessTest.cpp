@@ -17,9 +17,10 @@ using namespace quarv::test;
 namespace {
 
 // Feeds ch to a track in pieces of the given sizes, round and round.
-void Measure(LoudnessTrack& track, const Channels& ch, int rate, std::vector<int64_t> pieces) {
+void Measure(LoudnessTrack& track, const Channels& ch, int rate, std::vector<int64_t> pieces,
+             bool onOwnThread = true) {
   std::string err;
-  ASSERT_TRUE(track.Start(static_cast<int>(ch.size()), rate, 3000, &err)) << err;
+  ASSERT_TRUE(track.Start(static_cast<int>(ch.size()), rate, 3000, &err, onOwnThread)) << err;
   const int64_t n = static_cast<int64_t>(ch[0].size());
   size_t k = 0;
   for (int64_t at = 0; at < n;) {
@@ -216,3 +217,21 @@ TEST(LoudnessTest, StepReductionComparesTheResultWithTheGainedInput) {
 }
 
 }  // namespace
+
+TEST(LoudnessTest, MeasuringWithoutAThreadGivesTheSameFigures) {
+  Channels ch = SineChannels(2, 3.0, 44100, 0.9, 997.0);
+  for (size_t i = 0; i < ch[0].size(); i += 7) ch[1][i] *= -1.2;  // some clipping
+  LoudnessTrack threaded, inline_;
+  threaded.CountClipsAbove(1.0);
+  inline_.CountClipsAbove(1.0);
+  Measure(threaded, ch, 44100, {333, 4096, 1});
+  Measure(inline_, ch, 44100, {333, 4096, 1}, false);
+  EXPECT_EQ(inline_.Momentary(), threaded.Momentary());
+  EXPECT_EQ(inline_.StepEnergy(), threaded.StepEnergy());
+  EXPECT_EQ(inline_.Integrated(), threaded.Integrated());
+  EXPECT_EQ(inline_.TruePeakDb(), threaded.TruePeakDb());
+  EXPECT_EQ(inline_.SamplePeakDb(), threaded.SamplePeakDb());
+  EXPECT_EQ(inline_.ClippedSamples(), threaded.ClippedSamples());
+  EXPECT_GT(inline_.ClippedSamples(), 0);
+  EXPECT_EQ(inline_.Frames(), threaded.Frames());
+}
