@@ -35,12 +35,8 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD_DIR="$ROOT/build-ardour"
-VST2=""
-VST3=""
-DO_VST2=1
-DO_VST3=1
-KEEP=0
+ME=ardour-check
+source "$ROOT/scripts/ardour/common.sh"
 SECONDS_TO_RECORD=4
 TARGET=-30
 
@@ -48,19 +44,11 @@ usage() { sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; }
 
 while [ $# -gt 0 ]; do
   case "$1" in
-    --vst2) VST2="$2"; shift 2 ;;
-    --vst3) VST3="$2"; shift 2 ;;
-    --no-vst2) DO_VST2=0; shift ;;
-    --no-vst3) DO_VST3=0; shift ;;
-    --build-dir) BUILD_DIR="$2"; shift 2 ;;
     --seconds) SECONDS_TO_RECORD="$2"; shift 2 ;;
-    --keep) KEEP=1; shift ;;
-    -h|--help) usage; exit 0 ;;
-    *) echo "ardour-check: unknown option '$1' (see --help)" >&2; exit 2 ;;
+    *) module_option "$@"; shift "$SHIFT" ;;
   esac
 done
 
-ARDOUR_LIB=/usr/lib/ardour7
 PARAM_NAMES="Input Gain,Look Ahead,Attack,Release,Window,Out Limit,Attenuation Target,Reset on play,Graph when play"
 
 # --- Ardour and the tools the check uses -------------------------------------------------------
@@ -68,38 +56,13 @@ need=()
 command -v ardour7-lua >/dev/null 2>&1 || need+=(ardour)
 command -v python3 >/dev/null 2>&1 || need+=(python3)
 [ -e /usr/lib/x86_64-linux-gnu/libebur128.so.1 ] || need+=(libebur128-1)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "== installing ${need[*]} (apt)"
-  if [ "$(id -u)" -ne 0 ]; then echo "ardour-check: need root to install ${need[*]}" >&2; exit 2; fi
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null \
-    || { echo "ardour-check: apt-get install ${need[*]} failed" >&2; exit 2; }
-fi
-echo "== $(dpkg-query -W -f '${Package} ${Version}' ardour 2>/dev/null)"
+install_missing "${need[@]}"
 
 # --- The modules -------------------------------------------------------------------------------
-build_target() {  # target: configure the build folder once, then build (a no-op when up to date)
-  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-      -DQUARV_BENCH=OFF >"$BUILD_DIR/ardour-check-configure.log" 2>&1 \
-      || { echo "ardour-check: cmake configure failed, see $BUILD_DIR/ardour-check-configure.log" >&2; return 1; }
-  fi
-  cmake --build "$BUILD_DIR" -j2 --target "$1" >"$BUILD_DIR/ardour-check-$1.log" 2>&1 \
-    || { echo "ardour-check: building $1 failed, see $BUILD_DIR/ardour-check-$1.log" >&2; return 1; }
-}
-
-bundle_ok() { [ -f "$1/Contents/x86_64-linux/Quarvelline3.so" ]; }
-
-if [ "$DO_VST2" = 1 ] && [ -z "$VST2" ]; then
-  echo "== building Quarvelline2 in $BUILD_DIR"
-  mkdir -p "$BUILD_DIR"
-  build_target Quarvelline2 || exit 1
-  VST2="$BUILD_DIR/modules/Quarvelline2.so"
-fi
+select_vst2
 if [ "$DO_VST3" = 1 ] && [ -z "$VST3" ]; then
   if [ -f "$ROOT/formats/vst3/CMakeLists.txt" ]; then
-    echo "== building Quarvelline3 in $BUILD_DIR"
-    mkdir -p "$BUILD_DIR"
-    if build_target Quarvelline3 && bundle_ok "$BUILD_DIR/modules/Quarvelline3.vst3"; then
+    if build_module Quarvelline3 && bundle_ok "$BUILD_DIR/modules/Quarvelline3.vst3"; then
       VST3="$BUILD_DIR/modules/Quarvelline3.vst3"
     fi
   fi
@@ -131,12 +94,6 @@ note() {  # format PASS|FAIL text — a check made by this script
   echo "CHECK $2 $3"
 }
 
-# Ardour's tools, with the environment of the format's run.
-ardour_env() {
-  env XDG_CONFIG_HOME="$RUN/config" XDG_CACHE_HOME="$RUN/cache" XDG_DATA_HOME="$RUN/data" \
-    LXVST_PATH="$LXVST" VST3_PATH="$VST3P" "$@"
-}
-
 run_format() {  # label type module
   local label="$1" type="$2" module="$3"
   RUN="$WORK/$label"
@@ -146,22 +103,12 @@ run_format() {  # label type module
   echo "================ $label: $module"
   if [ ! -e "$module" ]; then note "$label" FAIL "module $module exists"; tally "$label" "$RUN/checks.log"; return; fi
 
-  # 1. The plug-in folder. Ardour takes a cached scan as valid only while the cache file is
-  #    strictly newer than the module, and its scanner stamps the cache with the whole second of
-  #    the scan: a module modified in that same second reads as changed, and Ardour (which only
-  #    reads the cache here) leaves it out. Date the copy two whole seconds back.
-  cp -a "$module" "$RUN/plugins/"
-  local copy="$RUN/plugins/$(basename "$module")"
-  find "$copy" -exec touch -h -d "@$(( $(date +%s) - 2 ))" {} +
-  LXVST="$WORK/empty"; VST3P="$WORK/empty"; mkdir -p "$WORK/empty"
-  local scanner
-  if [ "$type" = LXVST ]; then LXVST="$RUN/plugins"; scanner=ardour-vst-scanner
-  else VST3P="$RUN/plugins"; scanner=ardour-vst3-scanner; fi
+  # 1. The plug-in folder (a copy, dated back).
+  place_module "$type" "$module"
 
   # 2. Ardour's scanner: loads the module in its own process and writes the cache.
-  echo "-- $scanner -v -f $copy"
-  ardour_env LD_LIBRARY_PATH="$ARDOUR_LIB" timeout 120 "$ARDOUR_LIB/$scanner" -v -f "$copy" \
-    >"$RUN/scan.log" 2>&1
+  echo "-- $SCANNER -v -f $COPY"
+  scan_module
   local rc=$?
   sed 's/^/   /' "$RUN/scan.log"
   if [ $rc -eq 0 ] && grep -q 'Found Plugin' "$RUN/scan.log"; then
@@ -250,13 +197,4 @@ run_format() {  # label type module
 [ "$DO_VST2" = 1 ] && run_format vst2 LXVST "$VST2"
 [ "$DO_VST3" = 1 ] && run_format vst3 VST3 "$VST3"
 
-echo
-echo "================ summary"
-for line in "${SUMMARY[@]}"; do echo "$line"; done
-echo
-if [ "$TOTAL_FAIL" -eq 0 ] && [ "$TOTAL_PASS" -gt 0 ]; then
-  echo "PASS: $TOTAL_PASS checks passed in Ardour ($(dpkg-query -W -f '${Version}' ardour))"
-  exit 0
-fi
-echo "FAIL: $TOTAL_FAIL of $((TOTAL_PASS + TOTAL_FAIL)) checks failed in Ardour ($(dpkg-query -W -f '${Version}' ardour))"
-exit 1
+finish " in Ardour ($(dpkg-query -W -f '${Version}' ardour))"

@@ -37,13 +37,9 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD_DIR="$ROOT/build-ardour"
+ME=ardour-editor-check
+source "$ROOT/scripts/ardour/common.sh"
 OUT=""
-VST2=""
-VST3=""
-DO_VST2=1
-DO_VST3=1
-KEEP=0
 WAIT=120
 SETTLE=5
 
@@ -51,21 +47,13 @@ usage() { sed -n '2,36p' "$0" | sed 's/^# \{0,1\}//'; }
 
 while [ $# -gt 0 ]; do
   case "$1" in
-    --vst2) VST2="$2"; shift 2 ;;
-    --vst3) VST3="$2"; shift 2 ;;
-    --no-vst2) DO_VST2=0; shift ;;
-    --no-vst3) DO_VST3=0; shift ;;
-    --build-dir) BUILD_DIR="$2"; shift 2 ;;
     --out) OUT="$2"; shift 2 ;;
     --wait) WAIT="$2"; shift 2 ;;
-    --keep) KEEP=1; shift ;;
-    -h|--help) usage; exit 0 ;;
-    *) echo "ardour-editor-check: unknown option '$1' (see --help)" >&2; exit 2 ;;
+    *) module_option "$@"; shift "$SHIFT" ;;
   esac
 done
 [ -n "$OUT" ] || OUT="$BUILD_DIR"
 
-ARDOUR_LIB=/usr/lib/ardour7
 REFERENCE="$ROOT/tests/editor/golden/editor.png"
 FACE="$ROOT/scripts/ardour/editor-face.py"
 
@@ -77,39 +65,14 @@ command -v xwd >/dev/null 2>&1 || need+=(x11-apps)
 command -v xwininfo >/dev/null 2>&1 || need+=(x11-utils)
 command -v xwdtopnm >/dev/null 2>&1 && command -v pnmtopng >/dev/null 2>&1 || need+=(netpbm)
 command -v python3 >/dev/null 2>&1 || need+=(python3)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "== installing ${need[*]} (apt)"
-  if [ "$(id -u)" -ne 0 ]; then echo "ardour-editor-check: need root to install ${need[*]}" >&2; exit 2; fi
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null \
-    || { echo "ardour-editor-check: apt-get install ${need[*]} failed" >&2; exit 2; }
-fi
-echo "== $(dpkg-query -W -f '${Package} ${Version}' ardour 2>/dev/null)"
+install_missing "${need[@]}"
 
 # --- The modules (built as scripts/ardour-check.sh builds them) --------------------------------
-build_target() {
-  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
-      -DQUARV_BENCH=OFF >"$BUILD_DIR/ardour-check-configure.log" 2>&1 \
-      || { echo "ardour-editor-check: cmake configure failed, see $BUILD_DIR/ardour-check-configure.log" >&2; return 1; }
-  fi
-  cmake --build "$BUILD_DIR" -j2 --target "$1" >"$BUILD_DIR/ardour-check-$1.log" 2>&1 \
-    || { echo "ardour-editor-check: building $1 failed, see $BUILD_DIR/ardour-check-$1.log" >&2; return 1; }
-}
-
-bundle_ok() { [ -f "$1/Contents/x86_64-linux/Quarvelline3.so" ]; }
-
-if [ "$DO_VST2" = 1 ] && [ -z "$VST2" ]; then
-  echo "== building Quarvelline2 in $BUILD_DIR"
-  mkdir -p "$BUILD_DIR"
-  build_target Quarvelline2 || exit 1
-  VST2="$BUILD_DIR/modules/Quarvelline2.so"
-fi
+select_vst2
 if [ "$DO_VST3" = 1 ] && [ -z "$VST3" ]; then
-  echo "== building Quarvelline3 in $BUILD_DIR"
-  mkdir -p "$BUILD_DIR"
-  build_target Quarvelline3 || exit 1
+  build_module Quarvelline3 || exit 1
   VST3="$BUILD_DIR/modules/Quarvelline3.vst3"
-  bundle_ok "$VST3" || { echo "ardour-editor-check: no bundle at $VST3" >&2; exit 1; }
+  bundle_ok "$VST3" || { echo "$ME: no bundle at $VST3" >&2; exit 1; }
 fi
 mkdir -p "$OUT"
 
@@ -178,11 +141,6 @@ take_checks() {  # format log
   done < <(grep '^CHECK ' "$2")
 }
 
-ardour_env() {
-  env XDG_CONFIG_HOME="$RUN/config" XDG_CACHE_HOME="$RUN/cache" XDG_DATA_HOME="$RUN/data" \
-    LXVST_PATH="$LXVST" VST3_PATH="$VST3P" "$@"
-}
-
 # Ardour's configuration: been here before (no first-run wizard), the dummy backend shown and
 # started without the Audio/MIDI set-up dialog, with the device the session was made with (a
 # different one brings up a "device has changed" dialog).
@@ -221,18 +179,11 @@ run_format() {  # label type module
   echo "================ $label: $module"
   if [ ! -e "$module" ]; then note "$label" FAIL "module $module exists"; return; fi
 
-  # 1. The plug-in folder (dated back: see scripts/ardour-check.sh) and Ardour's scan.
-  cp -a "$module" "$RUN/plugins/"
-  local copy="$RUN/plugins/$(basename "$module")"
-  find "$copy" -exec touch -h -d "@$(( $(date +%s) - 2 ))" {} +
-  LXVST="$WORK/empty"; VST3P="$WORK/empty"; mkdir -p "$WORK/empty"
-  local scanner
-  if [ "$type" = LXVST ]; then LXVST="$RUN/plugins"; scanner=ardour-vst-scanner
-  else VST3P="$RUN/plugins"; scanner=ardour-vst3-scanner; fi
+  # 1. The plug-in folder (a copy, dated back) and Ardour's scan.
+  place_module "$type" "$module"
   write_config
-  echo "-- $scanner -f $copy"
-  ardour_env LD_LIBRARY_PATH="$ARDOUR_LIB" timeout 120 "$ARDOUR_LIB/$scanner" -v -f "$copy" \
-    >"$RUN/scan.log" 2>&1
+  echo "-- $SCANNER -f $COPY"
+  scan_module
   local rc=$?
   if [ $rc -eq 0 ] && grep -q 'Found Plugin' "$RUN/scan.log"; then
     note "$label" PASS "Ardour's scanner finds the plug-in"
@@ -336,13 +287,4 @@ run_format() {  # label type module
 [ "$DO_VST2" = 1 ] && run_format vst2 LXVST "$VST2"
 [ "$DO_VST3" = 1 ] && run_format vst3 VST3 "$VST3"
 
-echo
-echo "================ summary"
-for line in "${SUMMARY[@]}"; do echo "$line"; done
-echo
-if [ "$TOTAL_FAIL" -eq 0 ] && [ "$TOTAL_PASS" -gt 0 ]; then
-  echo "PASS: $TOTAL_PASS checks passed; Ardour ($(dpkg-query -W -f '${Version}' ardour)) shows the plug-in's editor"
-  exit 0
-fi
-echo "FAIL: $TOTAL_FAIL of $((TOTAL_PASS + TOTAL_FAIL)) checks failed in Ardour ($(dpkg-query -W -f '${Version}' ardour))"
-exit 1
+finish "; Ardour ($(dpkg-query -W -f '${Version}' ardour)) shows the plug-in's editor"

@@ -7,16 +7,8 @@
 -- plug-in scanned from this folder), QC_SESSION_DIR, QC_SESSION_NAME, QC_TRACK, QC_RATE.
 -- Output: "INFO ..." lines and one "CHECK PASS|FAIL what" line per check.
 
-io.stdout:setvbuf("line")
-
-local function env(name, default)
-  local v = os.getenv(name)
-  if v == nil or v == "" then
-    if default == nil then error("missing setting " .. name) end
-    return default
-  end
-  return v
-end
+local Q = dofile((debug.getinfo(1, "S").source:match("^@(.*/)") or "") .. "common.lua")
+local env, check = Q.env, Q.check
 
 local TYPE = env("QC_TYPE", "LXVST")
 local NAME = env("QC_NAME", "Quarvelline")
@@ -26,34 +18,17 @@ local SESSION_NAME = env("QC_SESSION_NAME", "quarvelline-editor")
 local TRACK = env("QC_TRACK", "Limited")
 local RATE = tonumber(env("QC_RATE", "48000"))
 
-local function check(ok, what)
-  print(string.format("CHECK %s %s", ok and "PASS" or "FAIL", what))
-  return ok
-end
-
 local plugin_type = ARDOUR.PluginType[TYPE]
 assert(plugin_type ~= nil, "unknown plug-in type " .. TYPE)
 
-local backend = AudioEngine:set_backend("None (Dummy)", "", "")
-assert(backend ~= nil, "no \"None (Dummy)\" backend")
-backend:set_device_name("Silence")
-backend:set_sample_rate(RATE)
-backend:set_buffer_size(1024)
-assert(AudioEngine:start(false) == 0, "the audio engine did not start")
+Q.start_dummy_engine("Silence", RATE)
 
-local found = nil
-for p in ARDOUR.LuaAPI.list_plugins():iter() do
-  if p.type == plugin_type and p.name == NAME and p.path:sub(1, #PLUGIN_DIR) == PLUGIN_DIR then found = p end
-end
-if not check(found ~= nil, string.format("scanned plug-in list has %s (%s) from %s", NAME, TYPE, PLUGIN_DIR)) then
-  error("the plug-in is not in Ardour's list; see the scanner's output")
-end
+local found = Q.scanned_plugin(plugin_type, TYPE, NAME, PLUGIN_DIR, "the scanner's output")
 print("INFO scanned: " .. found.name .. " path " .. found.path)
 
 local session = create_session(SESSION_DIR, SESSION_NAME, RATE)
 assert(session ~= nil, "create_session failed")
-local tracks = session:new_audio_track(2, 2, nil, 1, TRACK, ARDOUR.PresentationInfo.max_order,
-  ARDOUR.TrackMode.Normal, true)
+local tracks = Q.new_stereo_track(session, TRACK)
 check(tracks:size() == 1, "stereo track created")
 local track = tracks:front()
 
@@ -67,6 +42,4 @@ check(true, "session saved")
 proc = nil
 track = nil
 tracks = nil
-collectgarbage("collect")
-collectgarbage("collect")
-close_session()
+Q.close()

@@ -18,16 +18,8 @@
 -- Output: "INFO ..." lines, and one "CHECK PASS|FAIL what" line per check; the shell script counts
 -- them. A Lua error ends the run with a message and no CHECK line for what was not reached.
 
-io.stdout:setvbuf("line")
-
-local function env(name, default)
-  local v = os.getenv(name)
-  if v == nil or v == "" then
-    if default == nil then error("missing setting " .. name) end
-    return default
-  end
-  return v
-end
+local Q = dofile((debug.getinfo(1, "S").source:match("^@(.*/)") or "") .. "common.lua")
+local env, check, info = Q.env, Q.check, Q.info
 
 local MODE = env("QC_MODE")
 local TYPE = env("QC_TYPE", "LXVST")
@@ -52,29 +44,11 @@ local RENDER_LIST = env("QC_RENDER_LIST")
 local INPUT_LIST = env("QC_INPUT_LIST", "/dev/null")
 local STATE = env("QC_STATE")
 
-local failures = 0
-local function check(ok, what)
-  print(string.format("CHECK %s %s", ok and "PASS" or "FAIL", what))
-  if not ok then failures = failures + 1 end
-  return ok
-end
-local function info(...)
-  local parts = {}
-  for i = 1, select("#", ...) do parts[#parts + 1] = tostring(select(i, ...)) end
-  print("INFO " .. table.concat(parts, " "))
-end
-
 local plugin_type = ARDOUR.PluginType[TYPE]
 assert(plugin_type ~= nil, "unknown plug-in type " .. TYPE)
 
--- The engine: the dummy backend needs no sound hardware; its generator feeds the capture ports.
 local function start_engine()
-  local backend = AudioEngine:set_backend("None (Dummy)", "", "")
-  assert(backend ~= nil, "no \"None (Dummy)\" backend")
-  backend:set_device_name(DEVICE)
-  backend:set_sample_rate(RATE)
-  backend:set_buffer_size(1024)
-  assert(AudioEngine:start(false) == 0, "the audio engine did not start")
+  Q.start_dummy_engine(DEVICE, RATE)
   info("engine:", AudioEngine:current_backend_name(), "device:", DEVICE)
 end
 
@@ -209,13 +183,7 @@ local function create_mode()
   start_engine()
 
   -- 1. The scan: the plug-in is in Ardour's list with its name, maker and I/O.
-  local found = nil
-  for p in ARDOUR.LuaAPI.list_plugins():iter() do
-    if p.type == plugin_type and p.name == NAME and p.path:sub(1, #PLUGIN_DIR) == PLUGIN_DIR then found = p end
-  end
-  if not check(found ~= nil, string.format("scanned plug-in list has %s (%s) from %s", NAME, TYPE, PLUGIN_DIR)) then
-    error("the plug-in is not in Ardour's list; see the scanner's output above")
-  end
+  local found = Q.scanned_plugin(plugin_type, TYPE, NAME, PLUGIN_DIR, "the scanner's output above")
   info("scanned:", found.name, "by", found.creator, "id", found.unique_id, "category", found.category,
     "path", found.path)
   check(found.creator == MAKER, "scanned maker is " .. MAKER .. " (got " .. tostring(found.creator) .. ")")
@@ -229,8 +197,7 @@ local function create_mode()
   -- 2. A session with a stereo track and a take recorded from the dummy backend's generator.
   local session = create_session(SESSION_DIR, SESSION_NAME, RATE)
   assert(session ~= nil, "create_session failed")
-  local tracks = session:new_audio_track(2, 2, nil, 1, TRACK, ARDOUR.PresentationInfo.max_order,
-    ARDOUR.TrackMode.Normal, true)
+  local tracks = Q.new_stereo_track(session, TRACK)
   local track = tracks:front()
   check(track ~= nil and track:n_inputs():n_audio() == 2, "stereo track created")
   track:rec_enable_control():set_value(1, PBD.GroupControlDisposition.NoGroup)
@@ -349,11 +316,8 @@ elseif MODE == "reopen" then
 else
   error("QC_MODE must be create or reopen")
 end
--- Drop every Lua reference to the session's objects while the session still exists: a track or
--- plug-in collected after close_session() would be destroyed against a freed session.
-collectgarbage("collect")
-collectgarbage("collect")
-close_session()
+-- The session's objects were locals of the mode's function, so nothing holds them any more.
+Q.close()
 check(true, "session closed")
 
-info(string.format("%s: %d failed check(s)", MODE, failures))
+info(string.format("%s: %d failed check(s)", MODE, Q.failures()))
