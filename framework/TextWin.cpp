@@ -55,32 +55,32 @@ private:
 
 // One conversion with its '*' width and precision, if any.
 template <typename T>
-int One(char* buf, size_t size, const char* spec, int stars, const int* star, T value) {
+int One(char* buf, size_t size, const char* conversion, int stars, const int* star, T value) {
   switch (stars) {
-    case 0: return std::snprintf(buf, size, spec, value);
-    case 1: return std::snprintf(buf, size, spec, star[0], value);
-    default: return std::snprintf(buf, size, spec, star[0], star[1], value);
+    case 0: return std::snprintf(buf, size, conversion, value);
+    case 1: return std::snprintf(buf, size, conversion, star[0], value);
+    default: return std::snprintf(buf, size, conversion, star[0], star[1], value);
   }
 }
 
 // The integer argument of a d or i (is_signed) or u, o, x, X conversion with
 // the given length modifier.
-int Integer(char* buf, size_t size, const char* spec, int stars, const int* star, const char* length,
+int Integer(char* buf, size_t size, const char* conversion, int stars, const int* star, const char* length,
             bool isSigned, va_list& args) {
   if (!std::strcmp(length, "l")) {
-    return isSigned ? One(buf, size, spec, stars, star, va_arg(args, long))
-                    : One(buf, size, spec, stars, star, va_arg(args, unsigned long));
+    return isSigned ? One(buf, size, conversion, stars, star, va_arg(args, long))
+                    : One(buf, size, conversion, stars, star, va_arg(args, unsigned long));
   }
   if (!std::strcmp(length, "ll") || !std::strcmp(length, "j")) {
-    return isSigned ? One(buf, size, spec, stars, star, va_arg(args, long long))
-                    : One(buf, size, spec, stars, star, va_arg(args, unsigned long long));
+    return isSigned ? One(buf, size, conversion, stars, star, va_arg(args, long long))
+                    : One(buf, size, conversion, stars, star, va_arg(args, unsigned long long));
   }
   if (!std::strcmp(length, "z") || !std::strcmp(length, "t")) {
-    return isSigned ? One(buf, size, spec, stars, star, va_arg(args, ptrdiff_t))
-                    : One(buf, size, spec, stars, star, va_arg(args, size_t));
+    return isSigned ? One(buf, size, conversion, stars, star, va_arg(args, ptrdiff_t))
+                    : One(buf, size, conversion, stars, star, va_arg(args, size_t));
   }
-  return isSigned ? One(buf, size, spec, stars, star, va_arg(args, int))
-                  : One(buf, size, spec, stars, star, va_arg(args, unsigned));
+  return isSigned ? One(buf, size, conversion, stars, star, va_arg(args, int))
+                  : One(buf, size, conversion, stars, star, va_arg(args, unsigned));
 }
 
 int FormatEach(char* out, size_t size, const char* point, const char* fmt, va_list& args) {
@@ -119,14 +119,14 @@ int FormatEach(char* out, size_t size, const char* point, const char* fmt, va_li
     const char conv = *p;
     if (!conv) break;
     ++p;
-    char spec[32];
-    const size_t specLen = static_cast<size_t>(p - start);
-    if (specLen >= sizeof spec) {
-      o.Put(start, specLen);
+    char conversion[32];
+    const size_t conversionLen = static_cast<size_t>(p - start);
+    if (conversionLen >= sizeof conversion) {
+      o.Put(start, conversionLen);
       continue;
     }
-    std::memcpy(spec, start, specLen);
-    spec[specLen] = '\0';
+    std::memcpy(conversion, start, conversionLen);
+    conversion[conversionLen] = '\0';
 
     // Floating conversions go through a piece of their own to get their
     // point back (512 bytes hold any double with a precision up to 190);
@@ -136,15 +136,15 @@ int FormatEach(char* out, size_t size, const char* point, const char* fmt, va_li
     int len = -1;
     switch (conv) {
       case '%': o.Put("%", 1); continue;
-      case 'd': case 'i': len = Integer(tail, room, spec, stars, star, length, true, args); break;
-      case 'u': case 'o': case 'x': case 'X': len = Integer(tail, room, spec, stars, star, length, false, args); break;
-      case 'c': len = One(tail, room, spec, stars, star, va_arg(args, int)); break;
-      case 's': len = One(tail, room, spec, stars, star, va_arg(args, const char*)); break;
-      case 'p': len = One(tail, room, spec, stars, star, va_arg(args, void*)); break;
+      case 'd': case 'i': len = Integer(tail, room, conversion, stars, star, length, true, args); break;
+      case 'u': case 'o': case 'x': case 'X': len = Integer(tail, room, conversion, stars, star, length, false, args); break;
+      case 'c': len = One(tail, room, conversion, stars, star, va_arg(args, int)); break;
+      case 's': len = One(tail, room, conversion, stars, star, va_arg(args, const char*)); break;
+      case 'p': len = One(tail, room, conversion, stars, star, va_arg(args, void*)); break;
       case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A': {
         char piece[512];
-        const int n = !std::strcmp(length, "L") ? One(piece, sizeof piece, spec, stars, star, va_arg(args, long double))
-                                                : One(piece, sizeof piece, spec, stars, star, va_arg(args, double));
+        const int n = !std::strcmp(length, "L") ? One(piece, sizeof piece, conversion, stars, star, va_arg(args, long double))
+                                                : One(piece, sizeof piece, conversion, stars, star, va_arg(args, double));
         if (n < 0) continue;
         size_t pieceLen = std::min(static_cast<size_t>(n), sizeof piece - 1);
         if (char* at = std::strstr(piece, point)) {
@@ -156,7 +156,7 @@ int FormatEach(char* out, size_t size, const char* point, const char* fmt, va_li
         continue;
       }
       case 'n': va_arg(args, void*); continue;
-      default: o.Put(start, specLen); continue;
+      default: o.Put(start, conversionLen); continue;
     }
     if (len > 0) o.Advance(static_cast<size_t>(len));
   }
