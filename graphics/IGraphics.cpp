@@ -128,6 +128,12 @@ bool IGraphics::DrawRegion(const Rect& r) {
   return BlitToScreen(r);
 }
 
+void IGraphics::RedrawForTimer() {
+  Rect dirty;
+  if (timerRedraw && CollectDirty(dirty)) DrawRegion(dirty);
+  if (alwaysRedrawRect.W() > 0) DrawRegion(alwaysRedrawRect);
+}
+
 void IGraphics::MarkBackgroundDirty() {
   auto lock = LockPlug();
   if (!controls.empty()) controls[0]->MarkDirty(false);

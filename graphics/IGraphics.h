@@ -213,6 +213,10 @@ public:
   bool timerRedraw = true;
 
 protected:
+  // What a timer tick redraws: the dirty area when timerRedraw is on, then
+  // the always-redrawn area, each through DrawRegion.
+  void RedrawForTimer();
+
   // The PNG image embedded in the module under this resource id (100 to
   // 108), decoded; none for any other id. For window layers that load the
   // module's images from memory. Any thread; allocates; the caller owns it.

@@ -14,10 +14,6 @@ void IGraphicsOffscreen::CloseWindow() {
 LICE_IBitmap* IGraphicsOffscreen::LoadPlatformBitmap(int id, const char*) { return DecodeEmbeddedImage(id); }
 
 void IGraphicsOffscreen::Tick() {
-  if (timerRedraw) {
-    Rect dirty;
-    if (CollectDirty(dirty)) DrawRegion(dirty);
-  }
-  if (alwaysRedrawRect.W() > 0) DrawRegion(alwaysRedrawRect);
+  RedrawForTimer();
   if (paramChangeTimer != 0 && --paramChangeTimer == 0 && plug) plug->FlushPendingEdit();
 }

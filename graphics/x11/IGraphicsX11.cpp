@@ -147,6 +147,13 @@ void KeepModuleLoaded() {
   }
 }
 
+// Holds the pointer for the editor until the button is released.
+template <class Native>
+void Capture(Native& x, Time time) {
+  x.grabbed = XGrabPointer(x.display, x.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                           GrabModeAsync, GrabModeAsync, None, None, time) == GrabSuccess;
+}
+
 Rect Clip(const Rect& r, int w, int h) {
   return Rect(std::max(r.L, 0), std::max(r.T, 0), std::min(r.R, w), std::min(r.B, h));
 }
@@ -439,26 +446,31 @@ int IGraphicsX11::TimerPeriodMs() const { return std::max(1, 1000 / FrameRate())
 
 void IGraphicsX11::Tick() {
   // Without a window only a wheel gesture's countdown runs.
-  if (!mX) {
-    if (mParamChangeCountdown != 0 && --mParamChangeCountdown == 0 && plug) plug->FlushPendingEdit();
-    return;
+  if (mX) {
+    ApplyPendingEntry();
+    RedrawForTimer();
   }
-  if (mEntry && mEntry->state != 0) {
-    if (mEntry->state == 3) {
-      const std::string text = mEntry->Value();
-      ApplyPromptText(mEntry->control, mEntry->param, text.c_str());
-      CloseEntry();
-    } else if (mEntry->state == 2) {
-      CloseEntry();
-    } else {
-      mEntry->state = 0;
-    }
-  }
-  Rect dirty;
-  if (timerRedraw && CollectDirty(dirty)) DrawRegion(dirty);
-  if (alwaysRedrawRect.W() > 0) DrawRegion(alwaysRedrawRect);
   if (mParamChangeCountdown != 0 && --mParamChangeCountdown == 0 && plug) plug->FlushPendingEdit();
+  if (mX) {
+    ReapBrowsers();
+    XFlush(mX->display);
+  }
+}
 
+void IGraphicsX11::ApplyPendingEntry() {
+  if (!mEntry || mEntry->state == 0) return;
+  if (mEntry->state == 3) {
+    const std::string text = mEntry->Value();
+    ApplyPromptText(mEntry->control, mEntry->param, text.c_str());
+    CloseEntry();
+  } else if (mEntry->state == 2) {
+    CloseEntry();
+  } else {
+    mEntry->state = 0;
+  }
+}
+
+void IGraphicsX11::ReapBrowsers() {
   // A browser that could not show the page says so through its exit status.
   for (size_t i = 0; i < mX->browsers.size();) {
     int status = 0;
@@ -467,10 +479,11 @@ void IGraphicsX11::Tick() {
       ++i;
       continue;
     }
-    if (done == mX->browsers[i] && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) ShowStatus(mX->browserFailure.c_str());
+    if (done == mX->browsers[i] && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+      ShowStatus(mX->browserFailure.c_str());
+    }
     mX->browsers.erase(mX->browsers.begin() + static_cast<ptrdiff_t>(i));
   }
-  XFlush(mX->display);
 }
 
 bool IGraphicsX11::BlitToScreen(const Rect& area) {
@@ -594,15 +607,12 @@ void IGraphicsX11::HandleEvent(void* e) {
         x.lastWasDoubleClick = isDouble;
         if (isDouble) {
           if (OnMouseDblClick(b.x, b.y, mods)) {
-            x.grabbed = XGrabPointer(x.display, x.window, False,
-                                     ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
-                                     GrabModeAsync, None, None, b.time) == GrabSuccess;
+            Capture(x, b.time);
           }
           return;
         }
       }
-      x.grabbed = XGrabPointer(x.display, x.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
-                               GrabModeAsync, GrabModeAsync, None, None, b.time) == GrabSuccess;
+      Capture(x, b.time);
       OnMouseDown(b.x, b.y, mods);
       return;
     }

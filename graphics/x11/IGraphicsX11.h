@@ -82,6 +82,11 @@ private:
   // always-redrawn area, the wheel gesture's countdown, web pages that
   // failed to open.
   void Tick();
+  // The entry's pending commit or cancel.
+  void ApplyPendingEntry();
+  // Waits for no browser: those that have ended are reaped, and a failure is
+  // shown.
+  void ReapBrowsers();
   void HandleEvent(void* event);  // XEvent*
   void HandleEntryEvent(void* event);
   void OpenEntry(std::unique_ptr<Entry> entry, IControl* control, IParameter* param);
