@@ -11,7 +11,10 @@
 //     written);
 //   - ten 1-minute files rendered by one call of quarvelline-host against
 //     ten calls one after another (the built program started as a process
-//     each time, as a script would), in alternating turns.
+//     each time, as a script would), in alternating turns;
+//   - the host's true-peak meter against libebur128's true-peak mode on a
+//     stereo minute in memory, in turns, with a check that both give the
+//     same figure.
 //
 // All per-frame cases run the same 512-frame blocks of a 16-second stretch
 // of the demo music, looping, with the same settings: "Window" 10ms, no
@@ -35,6 +38,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchSummary.h"
+#include <ebur128.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -57,6 +61,7 @@
 #include "tools/Chart.h"
 #include "tools/HostApp.h"
 #include "tools/Signals.h"
+#include "tools/TruePeak.h"
 #include "tools/host/Vst2Plugin.h"
 
 namespace fs = std::filesystem;
@@ -533,6 +538,60 @@ void BM_TenFilesOneCallAgainstTenCalls(benchmark::State& state) {
 }
 BENCHMARK(BM_TenFilesOneCallAgainstTenCalls)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// The host's true-peak meter against libebur128 in its true-peak mode (the
+// figure the meter reproduces), in turns on a minute of demo music held in
+// memory: ms per stereo minute at 48 kHz and their ratio (medians).
+void BM_TruePeakAgainstLibebur128(benchmark::State& state) {
+  static const quarv::StereoBuffer music = quarv::DemoMusic(kBatchSeconds, kRate);
+  const size_t frames = music.Frames();
+  std::vector<double> interleaved(2 * frames);
+  for (size_t i = 0; i < frames; ++i) {
+    interleaved[2 * i] = music.left[i];
+    interleaved[2 * i + 1] = music.right[i];
+  }
+  constexpr size_t kPiece = 4800;
+  double agree = 1.0;
+  auto meterTurn = [&] {
+    quarv::render::TruePeakMeter meter;
+    meter.Start(2, kRate);
+    for (size_t at = 0; at < frames; at += kPiece) {
+      const double* planar[2] = {music.left.data() + at, music.right.data() + at};
+      meter.Add(planar, static_cast<int64_t>(std::min(kPiece, frames - at)));
+    }
+    return std::max(meter.Peak(0), meter.Peak(1));
+  };
+  auto libraryTurn = [&] {
+    ebur128_state* st = ebur128_init(2, static_cast<unsigned long>(kRate), EBUR128_MODE_TRUE_PEAK);
+    for (size_t at = 0; at < frames; at += kPiece) {
+      ebur128_add_frames_double(st, interleaved.data() + 2 * at, std::min(kPiece, frames - at));
+    }
+    double peak = 0.0, v = 0.0;
+    for (unsigned c = 0; c < 2; ++c) {
+      if (ebur128_true_peak(st, c, &v) == EBUR128_SUCCESS) peak = std::max(peak, v);
+    }
+    ebur128_destroy(&st);
+    return peak;
+  };
+  std::vector<double> meterMs, libraryMs;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    const double ours = meterTurn();
+    meterMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    start = std::chrono::steady_clock::now();
+    const double theirs = libraryTurn();
+    libraryMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    // Compared as libebur128 reports it, with the sample peak under it.
+    double sample = 0.0;
+    for (double x : interleaved) sample = std::max(sample, std::fabs(x));
+    if (std::max(ours, sample) != theirs) agree = 0.0;
+  }
+  state.counters["meter_ms"] = Median(meterMs);
+  state.counters["libebur128_ms"] = Median(libraryMs);
+  state.counters["ratio"] = Median(libraryMs) / Median(meterMs);
+  state.counters["same_figure"] = agree;
+}
+BENCHMARK(BM_TruePeakAgainstLibebur128)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(7);
+
 class SummaryReporter : public quarvbench::CollectingReporter {
 public:
   using CollectingReporter::CollectingReporter;
@@ -569,6 +628,12 @@ public:
                   100.0 * Value("BM_ChartShareOfRender10Minutes", "chart_share"), with,
                   Value("BM_ChartShareOfRender10Minutes", "without_chart_s"),
                   Value("BM_Chart10Minutes", "ms"));
+    }
+    if (const double ratio = Value("BM_TruePeakAgainstLibebur128", "ratio"); ratio > 0.0) {
+      std::printf("true peak of a stereo minute at 48 kHz: %.1f ms against libebur128's true-peak mode %.1f ms "
+                  "(%.1fx faster, %s figure)\n",
+                  Value("BM_TruePeakAgainstLibebur128", "meter_ms"), Value("BM_TruePeakAgainstLibebur128", "libebur128_ms"),
+                  ratio, Value("BM_TruePeakAgainstLibebur128", "same_figure") > 0.5 ? "the same" : "NOT the same");
     }
     if (const double ratio = Value("BM_TenFilesOneCallAgainstTenCalls", "ratio"); ratio > 0.0) {
       std::printf("ten 1-minute files: one call %.2fx faster than ten calls one after another (%.3f s against "
