@@ -73,8 +73,6 @@ private:
   std::FILE* mOut;
   std::FILE* mErr;
   HostOptions mOptions;
-  // Several files render at once, one a core.
-  bool mFilesInParallel = false;
   std::string mModulePath;
   std::unique_ptr<host::HostedPlugin> mPlug;  // the instance the options were tried on
 };
@@ -170,7 +168,6 @@ bool Host::RenderFile(host::HostedPlugin& plug, const FileJob& job, std::FILE* p
   setup.delayFrames = OutputDelayFrames(plug, info.sampleRate);
   setup.progress = progress;
   setup.clipHighest = HighestSample(outputFormat);
-  setup.measureOnOwnThreads = !mFilesInParallel;
 
   AudioWriter writer;
   if (!writer.Open(job.output, info.sampleRate, info.channels, outputFormat, error)) return false;
@@ -364,9 +361,7 @@ int Host::RunMany() {
   };
   const size_t cores = std::max(1u, std::thread::hardware_concurrency());
   const size_t workers = std::min(cores, jobs.size());
-  // The files themselves keep the cores busy: each measures input and result
-  // on its render's thread.
-  mFilesInParallel = workers > 1;
+  // The files themselves keep the cores busy, each on one thread.
   std::vector<std::thread> threads;
   for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
   work();

@@ -2,27 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace quarv::render {
-namespace {
-
-// Copies waiting to be measured per track: enough to ride out a slow read or
-// write on the processing side without holding much memory.
-constexpr size_t kBuffers = 32;
-
-}  // namespace
 
 LoudnessTrack::~LoudnessTrack() {
-  Finish();
   if (mState) ebur128_destroy(&mState);
 }
 
-bool LoudnessTrack::Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error, bool onOwnThread) {
+bool LoudnessTrack::Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error) {
   mChannels = std::clamp(channels, 1, 2);
+  // The true peak comes from mTruePeak, which gives libebur128's true-peak
+  // figures in a fraction of its time.
   mState = ebur128_init(static_cast<unsigned>(mChannels), static_cast<unsigned long>(sampleRate),
-                        EBUR128_MODE_M | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+                        EBUR128_MODE_M | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);
   if (!mState) {
     *error = "cannot measure loudness at " + std::to_string(sampleRate) + " Hz";
     return false;
@@ -30,53 +23,19 @@ bool LoudnessTrack::Start(int channels, int sampleRate, int64_t chunkFrames, std
   // libebur128's own step: (rate + 5) / 10 frames.
   mStep = (sampleRate + 5) / 10;
   mUntilStep = mStep;
+  mTruePeak.Start(mChannels, sampleRate);
   mChunkFrames = std::max<int64_t>(chunkFrames, 1);
   mInterleaved.resize(static_cast<size_t>(mChunkFrames * mChannels));
   mStarted = true;
-  if (!onOwnThread) {
-    mInline.planar.resize(static_cast<size_t>(mChunkFrames * mChannels));
-    return true;
-  }
-  for (size_t i = 0; i < kBuffers; ++i) {
-    Chunk c;
-    c.planar.resize(static_cast<size_t>(mChunkFrames * mChannels));
-    mFree.push_back(std::move(c));
-  }
-  mThread = std::thread(&LoudnessTrack::Run, this);
   return true;
 }
 
 void LoudnessTrack::Add(const std::vector<std::vector<double>>& channels, int64_t offset, int64_t frames) {
-  while (frames > 0 && mStarted && !mThread.joinable()) {
+  while (frames > 0 && mStarted) {
     const int64_t n = std::min(frames, mChunkFrames);
-    for (int c = 0; c < mChannels; ++c) {
-      std::memcpy(mInline.planar.data() + c * n, channels[static_cast<size_t>(c)].data() + offset,
-                  sizeof(double) * static_cast<size_t>(n));
-    }
-    mInline.frames = n;
-    Measure(mInline);
-    offset += n;
-    frames -= n;
-  }
-  while (frames > 0 && mThread.joinable()) {
-    const int64_t n = std::min(frames, mChunkFrames);
-    Chunk chunk;
-    {
-      std::unique_lock<std::mutex> lock(mMutex);
-      mChanged.wait(lock, [&] { return !mFree.empty(); });
-      chunk = std::move(mFree.back());
-      mFree.pop_back();
-    }
-    for (int c = 0; c < mChannels; ++c) {
-      std::memcpy(chunk.planar.data() + c * n, channels[static_cast<size_t>(c)].data() + offset,
-                  sizeof(double) * static_cast<size_t>(n));
-    }
-    chunk.frames = n;
-    {
-      std::lock_guard<std::mutex> lock(mMutex);
-      mQueue.push_back(std::move(chunk));
-    }
-    mChanged.notify_all();
+    const double* planar[2];
+    for (int c = 0; c < 2; ++c) planar[c] = channels[static_cast<size_t>(std::min(c, mChannels - 1))].data() + offset;
+    Measure(planar, n);
     offset += n;
     frames -= n;
   }
@@ -85,62 +44,37 @@ void LoudnessTrack::Add(const std::vector<std::vector<double>>& channels, int64_
 void LoudnessTrack::Finish() {
   if (!mStarted) return;
   mStarted = false;
-  if (mThread.joinable()) {
-    {
-      std::lock_guard<std::mutex> lock(mMutex);
-      mClosing = true;
-    }
-    mChanged.notify_all();
-    mThread.join();
-  }
   double integrated = 0.0;
   if (ebur128_loudness_global(mState, &integrated) == EBUR128_SUCCESS && std::isfinite(integrated)) {
     mIntegrated = integrated;
   }
   double range = 0.0;
   if (ebur128_loudness_range(mState, &range) == EBUR128_SUCCESS && std::isfinite(range)) mRange = range;
+  // Per channel, the true peak is never below the sample peak.
   double samplePeak = 0.0, truePeak = 0.0;
   for (int c = 0; c < mChannels; ++c) {
     double v = 0.0;
-    if (ebur128_sample_peak(mState, static_cast<unsigned>(c), &v) == EBUR128_SUCCESS) samplePeak = std::max(samplePeak, v);
-    if (ebur128_true_peak(mState, static_cast<unsigned>(c), &v) == EBUR128_SUCCESS) truePeak = std::max(truePeak, v);
+    if (ebur128_sample_peak(mState, static_cast<unsigned>(c), &v) != EBUR128_SUCCESS) v = 0.0;
+    samplePeak = std::max(samplePeak, v);
+    truePeak = std::max({truePeak, v, mTruePeak.Peak(c)});
   }
   if (samplePeak > 0.0) mSamplePeakDb = 20.0 * std::log10(samplePeak);
   if (truePeak > 0.0) mTruePeakDb = 20.0 * std::log10(truePeak);
 }
 
-void LoudnessTrack::Run() {
-  for (;;) {
-    Chunk chunk;
-    {
-      std::unique_lock<std::mutex> lock(mMutex);
-      mChanged.wait(lock, [&] { return mClosing || !mQueue.empty(); });
-      if (mQueue.empty()) return;
-      chunk = std::move(mQueue.front());
-      mQueue.pop_front();
-    }
-    Measure(chunk);
-    {
-      std::lock_guard<std::mutex> lock(mMutex);
-      mFree.push_back(std::move(chunk));
-    }
-    mChanged.notify_all();
-  }
-}
-
-void LoudnessTrack::Measure(const Chunk& chunk) {
-  const int64_t n = chunk.frames;
+void LoudnessTrack::Measure(const double* const* planar, int64_t n) {
   for (int c = 0; c < mChannels; ++c) {
-    const double* src = chunk.planar.data() + c * n;
+    const double* src = planar[c];
     for (int64_t i = 0; i < n; ++i) mInterleaved[static_cast<size_t>(i * mChannels + c)] = src[i];
   }
+  mTruePeak.Add(planar, n);
   // Fed up to each step boundary, where the momentary loudness is read.
   for (int64_t done = 0; done < n;) {
     const int64_t piece = std::min(n - done, mUntilStep);
     if (mUntilStep == mStep) mStepEnergy.push_back(0.0);
     double energy = 0.0;
     for (int c = 0; c < mChannels; ++c) {
-      const double* x = chunk.planar.data() + c * n + done;
+      const double* x = planar[c] + done;
       for (int64_t i = 0; i < piece; ++i) energy += x[i] * x[i];
       if (mClipHigh) CountClips(x, piece, mFrames, c);
     }

@@ -13,13 +13,11 @@
 
 #include <ebur128.h>
 
-#include <condition_variable>
+#include "tools/TruePeak.h"
+
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quarv::render {
@@ -37,15 +35,12 @@ public:
   // Counts the samples above highest or below -1 (what a PCM file clips);
   // call before Start. Without it nothing is counted.
   void CountClipsAbove(double highest) { mClipHigh = highest; }
-  // Sets up the meter for 1 or 2 channels and, with onOwnThread, starts the
-  // thread that measures what Add hands over; without it Add measures at
-  // once. chunkFrames is the size of the pieces Add takes (longer adds are
-  // split).
-  bool Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error, bool onOwnThread = true);
-  // Frames [offset, offset + frames) of one vector per channel.
+  // Sets up the meter for 1 or 2 channels; chunkFrames is the size of the
+  // pieces Add measures at a time (longer adds are split). Allocates.
+  bool Start(int channels, int sampleRate, int64_t chunkFrames, std::string* error);
+  // Measures frames [offset, offset + frames) of one vector per channel.
   void Add(const std::vector<std::vector<double>>& channels, int64_t offset, int64_t frames);
-  // Waits until everything added is measured and stops the thread; the
-  // results below are valid from then on.
+  // Ends the measuring; the results below are valid from then on.
   void Finish();
 
   // Frames per 100-ms step, as libebur128 counts them.
@@ -58,8 +53,9 @@ public:
   std::optional<double> Integrated() const { return mIntegrated; }
   double Range() const { return mRange; }
   int64_t Frames() const { return mFrames; }
-  // Largest sample and true peak (libebur128's 4-times oversampling below
-  // 96 kHz) of all channels in dB of full scale; none for silence.
+  // Largest sample and true peak (libebur128's true-peak figures: 4-times
+  // oversampling below 96 kHz, twice below 192 kHz) of all channels in dB
+  // of full scale; none for silence.
   std::optional<double> SamplePeakDb() const { return mSamplePeakDb; }
   std::optional<double> TruePeakDb() const { return mTruePeakDb; }
   // Sum of the squared samples of all channels in every 100-ms step from the
@@ -72,28 +68,17 @@ public:
   int FirstClippedChannel() const { return mFirstClipChannel; }
 
 private:
-  struct Chunk {
-    std::vector<double> planar;  // channel after channel
-    int64_t frames = 0;
-  };
-  void Run();
-  void Measure(const Chunk& chunk);
+  // n frames, planar[c] those of channel c.
+  void Measure(const double* const* planar, int64_t n);
   void CountClips(const double* x, int64_t frames, int64_t firstFrame, int channel);
 
   ebur128_state* mState = nullptr;
+  TruePeakMeter mTruePeak;
   int mChannels = 0;
   int mStep = 0;
   int64_t mChunkFrames = 0;
   std::vector<double> mInterleaved;
-
-  std::mutex mMutex;
-  std::condition_variable mChanged;
-  std::deque<Chunk> mQueue;
-  std::vector<Chunk> mFree;
-  bool mClosing = false;
-  std::thread mThread;
   bool mStarted = false;
-  Chunk mInline;  // the piece measured at once, without a thread
 
   int64_t mFrames = 0;
   int64_t mUntilStep = 0;

@@ -185,9 +185,7 @@ bool Render(AudioReader& reader, AudioWriter& writer, host::HostedPlugin& plug, 
   if (setup.clipHighest) outputTrack.CountClipsAbove(*setup.clipHighest);
   Session session(writer, plug, setup, nch, rate, outputTrack);
   const int64_t chunk = session.ChunkFrames();
-  const bool threads = setup.measureOnOwnThreads;
-  if (!inputTrack.Start(nch, info.sampleRate, chunk, error, threads) ||
-      !outputTrack.Start(nch, info.sampleRate, chunk, error, threads)) {
+  if (!inputTrack.Start(nch, info.sampleRate, chunk, error) || !outputTrack.Start(nch, info.sampleRate, chunk, error)) {
     return false;
   }
 

@@ -1,9 +1,10 @@
 // Streams an input file through a hosted plug-in into a writer, the way a DAW
 // renders a track: blocks of at most the block size, the transport advancing
 // and changing at exact frames, the plug-in's delay compensated. The input
-// and the result are measured on two threads beside the processing.
+// and the result are measured as they pass.
 //
-// Runs on the calling thread (plus the two measuring threads it starts).
+// Runs on the calling thread alone: one file keeps one core busy, so several
+// files rendered at once share the cores without competing threads.
 #pragma once
 
 #include <cstdint>
@@ -32,11 +33,6 @@ struct RenderSetup {
   // The largest sample the result's PCM format holds (HighestSample); none
   // for a float result, whose samples are not counted as clipped.
   std::optional<double> clipHighest;
-  // Input and result are measured on threads of their own beside the render
-  // (a single file then keeps more than one core busy); off, on the render's
-  // thread, which is what several files rendered at once on all the cores
-  // want: no extra threads competing for them, no copies handed over.
-  bool measureOnOwnThreads = true;
 };
 
 struct StreamFigures {
