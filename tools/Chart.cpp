@@ -103,12 +103,12 @@ public:
 
 private:
   static LICE_PlatformFont* Create(int height, int weight) {
-    LICE_FontSpec spec;
-    spec.height = height;
-    spec.weight = weight;
-    spec.quality = 2;
-    std::snprintf(spec.face, sizeof spec.face, "%s", "DejaVu Sans");
-    return LICE_CreatePlatformFont(spec);
+    LICE_FontSpec request;
+    request.height = height;
+    request.weight = weight;
+    request.quality = 2;
+    std::snprintf(request.face, sizeof request.face, "%s", "DejaVu Sans");
+    return LICE_CreatePlatformFont(request);
   }
 };
 

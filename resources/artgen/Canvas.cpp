@@ -132,12 +132,16 @@ std::unique_ptr<LICE_MemBitmap> Canvas::ToBitmap(bool withAlpha) const {
   return bm;
 }
 
+LICE_FontSpec FontRequest(const char* face, int size, bool bold) {
+  LICE_FontSpec request;
+  request.height = size;
+  request.weight = bold ? 700 : 400;
+  std::snprintf(request.face, sizeof request.face, "%s", face);
+  return request;
+}
+
 Font::Font(const char* face, int size, bool bold, const char* expectedFamily) : size_(size) {
-  LICE_FontSpec spec;
-  spec.height = size;
-  spec.weight = bold ? 700 : 400;
-  std::snprintf(spec.face, sizeof spec.face, "%s", face);
-  LICE_PlatformFont* pf = LICE_CreatePlatformFont(spec);
+  LICE_PlatformFont* pf = LICE_CreatePlatformFont(FontRequest(face, size, bold));
   const char* name = pf ? LICE_PlatformFontName(pf) : "(none)";
   if (!pf || std::strncmp(name, expectedFamily, std::strlen(expectedFamily)) != 0) {
     std::fprintf(stderr, "font \"%s\" resolves to \"%s\", expected the family \"%s\"\n", face, name, expectedFamily);

@@ -178,6 +178,9 @@ private:
   std::vector<Px> p_;
 };
 
+// The raster layer's request for a face at a pixel size, regular or bold.
+LICE_FontSpec FontRequest(const char* face, int size, bool bold);
+
 // A font of the raster layer. Exits the program with a message when the face
 // that fontconfig picks is not of the expected family: the images must come
 // out the same wherever they are made.

@@ -18,11 +18,7 @@ constexpr int kAlphaMode = LICE_BLIT_MODE_COPY | LICE_BLIT_USE_ALPHA;
 class Writer {
 public:
   Writer(const char* face, int size, bool bold) {
-    LICE_FontSpec spec;
-    spec.height = size;
-    spec.weight = bold ? 700 : 400;
-    std::snprintf(spec.face, sizeof spec.face, "%s", face);
-    font_.SetFromPlatformFont(LICE_CreatePlatformFont(spec), LICE_FONT_FLAG_OWNS_FONT);
+    font_.SetFromPlatformFont(LICE_CreatePlatformFont(FontRequest(face, size, bold)), LICE_FONT_FLAG_OWNS_FONT);
   }
   void Draw(LICE_IBitmap* bm, const char* text, const Rect& r, LICE_pixel colour, int align) {
     font_.SetTextColour(colour);

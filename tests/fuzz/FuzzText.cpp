@@ -12,11 +12,11 @@ namespace {
 
 LICE_CachedFont& Font() {
   static LICE_CachedFont* font = [] {
-    LICE_FontSpec spec;
-    spec.height = 14;
-    std::strncpy(spec.face, "DejaVu Sans", sizeof spec.face - 1);
+    LICE_FontSpec request;
+    request.height = 14;
+    std::strncpy(request.face, "DejaVu Sans", sizeof request.face - 1);
     auto* f = new LICE_CachedFont();
-    f->SetFromPlatformFont(LICE_CreatePlatformFont(spec), LICE_FONT_FLAG_OWNS_FONT);
+    f->SetFromPlatformFont(LICE_CreatePlatformFont(request), LICE_FONT_FLAG_OWNS_FONT);
     return f;
   }();
   return *font;

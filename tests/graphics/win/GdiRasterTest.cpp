@@ -25,11 +25,11 @@ struct NativeText {
 };
 
 std::unique_ptr<LICE_CachedFont> MakeFont(const char* face, int height, int quality = 0) {
-  LICE_FontSpec spec;
-  spec.height = height;
-  spec.quality = quality;
-  std::snprintf(spec.face, sizeof spec.face, "%s", face);
-  LICE_PlatformFont* platformFont = LICE_CreatePlatformFont(spec);
+  LICE_FontSpec request;
+  request.height = height;
+  request.quality = quality;
+  std::snprintf(request.face, sizeof request.face, "%s", face);
+  LICE_PlatformFont* platformFont = LICE_CreatePlatformFont(request);
   if (!platformFont) return nullptr;
   auto font = std::make_unique<LICE_CachedFont>();
   font->SetFromPlatformFont(platformFont, LICE_FONT_FLAG_OWNS_FONT | LICE_FONT_FLAG_RENDER_NATIVE);
@@ -238,9 +238,9 @@ TEST(GdiText, ReadsUtf8AndOtherwiseTheAnsiCodePage) {
 
 TEST(GdiText, FontsFollowTheStyle) {
   // Wine serves Arial with Liberation Sans and Verdana with DejaVu Sans.
-  LICE_FontSpec spec;
-  std::snprintf(spec.face, sizeof spec.face, "Arial");
-  LICE_PlatformFont* arial = LICE_CreatePlatformFont(spec);
+  LICE_FontSpec request;
+  std::snprintf(request.face, sizeof request.face, "Arial");
+  LICE_PlatformFont* arial = LICE_CreatePlatformFont(request);
   ASSERT_TRUE(arial);
   EXPECT_STRNE(LICE_PlatformFontName(arial), "");
   LICE_DestroyPlatformFont(arial);
